@@ -1,0 +1,181 @@
+// vellora-job: creates, shows and changes job files from the command line.
+
+#include "jobmodel/AppDoc.h"
+#include "jobmodel/JobFields.h"
+#include "platform/FileSystem.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using jobmodel::CAppDoc;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int Usage() {
+    std::fputs(
+        "usage: vellora-job new JOB\n"
+        "       vellora-job show JOB\n"
+        "       vellora-job set JOB NAME=VALUE...\n"
+        "       vellora-job add JOB STATE PATH...\n",
+        stderr);
+    return kExitUsage;
+}
+
+bool ParseInt(const std::string& text, int& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty();
+}
+
+// JSON text of raw bytes: valid UTF-8 passes, other bytes read as Latin-1.
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool valid = len > 0 && i + len <= s.size();
+        for (size_t k = 1; valid && k < len; ++k) valid = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
+        if (!valid || (len == 1 && (c < 0x20 || c == '"' || c == '\\'))) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            }
+            ++i;
+            continue;
+        }
+        out.append(s, i, len);
+        i += len;
+    }
+    return out + "\"";
+}
+
+bool Open(CAppDoc& doc, const std::string& path) {
+    if (!doc.OnOpenDocument(path)) {
+        // The message service has already printed the reason.
+        return false;
+    }
+    return true;
+}
+
+bool Save(CAppDoc& doc, const std::string& path) { return doc.OnSaveDocument(path); }
+
+int New(const std::string& path) {
+    if (platform::PathExists(path)) {
+        std::fprintf(stderr, "%s already exists; not overwritten\n", path.c_str());
+        return kExitFailed;
+    }
+    if (CAppDoc::RecogniseKind(path) != jobmodel::kDocJob) {
+        std::fprintf(stderr, "%s does not end in .%s\n", path.c_str(), jobmodel::kJobExtension);
+        return kExitFailed;
+    }
+    CAppDoc doc(jobmodel::DocHost::Runner);
+    doc.OnNewDocument();
+    return Save(doc, path) ? kExitOk : kExitFailed;
+}
+
+int Show(const std::string& path) {
+    CAppDoc doc(jobmodel::DocHost::Runner);
+    if (!Open(doc, path)) return kExitFailed;
+    std::string json = "{\"m_nFileVersion\":" + std::to_string(doc.m_nFileVersion) +
+                       ",\"m_strJobFile\":" + JsonString(doc.m_strJobFile) +
+                       ",\"m_nDocKind\":" + std::to_string(doc.m_nDocKind);
+    for (const auto& field : jobmodel::JobFields()) {
+        json += ",\"" + std::string(field.name) + "\":";
+        json += field.intField ? std::to_string(*field.intField(doc)) : JsonString(*field.stringField(doc));
+    }
+    json += ",\"m_items\":[";
+    const auto& items = doc.m_BackupSettings.m_items;
+    for (int i = 0; i < items.GetCount(); ++i) {
+        const auto& item = items.GetAt(i);
+        if (i) json += ",";
+        json += "{\"m_nState\":" + std::to_string(item.m_nState) + ",\"m_strPath\":" + JsonString(item.m_strPath) +
+                ",\"m_dwAttributes\":" + std::to_string(item.m_dwAttributes) + "}";
+    }
+    json += "]}\n";
+    std::fputs(json.c_str(), stdout);
+    return kExitOk;
+}
+
+int Set(const std::string& path, const std::vector<std::string>& assignments) {
+    struct Assignment {
+        const jobmodel::JobField* field;
+        std::string value;
+    };
+    std::vector<Assignment> parsed;
+    for (const auto& a : assignments) {
+        const size_t eq = a.find('=');
+        const jobmodel::JobField* field = eq == std::string::npos ? nullptr : jobmodel::FindJobField(a.substr(0, eq));
+        if (!field) {
+            std::fprintf(stderr, "not a job setting: %s\n", a.c_str());
+            return kExitUsage;
+        }
+        int ignored;
+        if (field->intField && !ParseInt(a.substr(eq + 1), ignored)) {
+            std::fprintf(stderr, "%s takes a whole number\n", field->name);
+            return kExitUsage;
+        }
+        parsed.push_back({field, a.substr(eq + 1)});
+    }
+    CAppDoc doc(jobmodel::DocHost::Runner);
+    if (!Open(doc, path)) return kExitFailed;
+    for (const auto& [field, value] : parsed) {
+        if (field->intField)
+            ParseInt(value, *field->intField(doc));
+        else
+            *field->stringField(doc) = value;
+        if (field->afterSet) field->afterSet(doc);
+    }
+    return Save(doc, path) ? kExitOk : kExitFailed;
+}
+
+int Add(const std::string& path, const std::string& stateText, const std::vector<std::string>& items) {
+    int state;
+    if (!ParseInt(stateText, state)) {
+        std::fprintf(stderr, "STATE must be a whole number: %s\n", stateText.c_str());
+        return kExitUsage;
+    }
+    std::vector<std::string> absolute;
+    for (const auto& item : items) {
+        std::error_code ec;
+        std::string full = std::filesystem::absolute(item, ec).lexically_normal().string();
+        if (full.size() > 1 && full.back() == '/') full.pop_back();
+        if (ec || !platform::PathExists(full)) {
+            std::fprintf(stderr, "%s does not exist\n", item.c_str());
+            return kExitFailed;
+        }
+        absolute.push_back(full);
+    }
+    CAppDoc doc(jobmodel::DocHost::Runner);
+    if (!Open(doc, path)) return kExitFailed;
+    for (const auto& item : absolute)
+        doc.m_BackupSettings.m_items.AddItem(item, state, platform::GetFileAttributes(item));
+    return Save(doc, path) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() < 2) return Usage();
+    const std::string& command = args[0];
+    // Documents record full paths, as the programs' file dialogs give them.
+    std::error_code ec;
+    const std::string job = std::filesystem::absolute(args[1], ec).lexically_normal().string();
+    std::vector<std::string> rest(args.begin() + 2, args.end());
+    if (command == "new" && rest.empty()) return New(job);
+    if (command == "show" && rest.empty()) return Show(job);
+    if (command == "set" && !rest.empty()) return Set(job, rest);
+    if (command == "add" && rest.size() >= 2) return Add(job, rest[0], {rest.begin() + 1, rest.end()});
+    return Usage();
+}
