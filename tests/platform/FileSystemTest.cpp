@@ -1,0 +1,99 @@
+#include "platform/FileSystem.h"
+
+#include "tests/support/IsolatedUser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+using namespace platform;
+using testsupport::IsolatedUser;
+namespace fs = std::filesystem;
+
+TEST(FileSystem, SamePathIsCaseSensitiveAndIgnoresATrailingSeparator) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {"/home/ann/Docs", "/home/ann/Docs", true}, {"/home/ann/Docs/", "/home/ann/Docs", true},
+        {"/home/ann/Docs", "/home/ann/docs", false}, {"/", "/", true},
+        {"/home/ann", "/home/ann/Docs", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SamePath(c.a, c.b), c.same) << c.a << " vs " << c.b;
+}
+
+TEST(FileSystem, CreateFolderPathMakesEveryMissingFolder) {
+    IsolatedUser user;
+    const std::string deep = user.Root() + "/a/b/c";
+    EXPECT_EQ(CreateFolderPath(deep), 0);
+    EXPECT_TRUE(IsFolder(deep));
+    EXPECT_EQ(CreateFolderPath(deep), 0);
+    EXPECT_EQ(CreateFolderPath("relative/path"), EINVAL);
+    testsupport::WriteFile(user.Root() + "/file", "x");
+    EXPECT_NE(CreateFolderPath(user.Root() + "/file/sub"), 0);
+    EXPECT_FALSE(PathExists(user.Root() + "/file/sub"));
+}
+
+TEST(FileSystem, AtomicWriteReplacesWholeFilesAndKeepsTheirMode) {
+    IsolatedUser user;
+    const std::string path = user.Root() + "/job.vlj";
+    ASSERT_EQ(WriteFileAtomically(path, "first"), 0);
+    chmod(path.c_str(), 0600);
+    ASSERT_EQ(WriteFileAtomically(path, std::string("sec\0ond", 7)), 0);
+    EXPECT_EQ(testsupport::ReadFile(path), std::string("sec\0ond", 7));
+    struct stat st {};
+    stat(path.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(WriteFileAtomically(user.Root() + "/missing/job.vlj", "x"), ENOENT);
+    size_t leftovers = 0;
+    for (const auto& e : fs::directory_iterator(user.Root())) leftovers += e.path().filename().string()[0] == '.';
+    EXPECT_EQ(leftovers, 0u);
+}
+
+TEST(FileSystem, DeleteToRecycleBinMovesIntoTheTrash) {
+    IsolatedUser user;
+    fs::remove_all(user.DataHome());
+    const std::string path = user.Root() + "/old.velidx";
+    testsupport::WriteFile(path, "index");
+    EXPECT_TRUE(DeleteToRecycleBin(path));
+    EXPECT_FALSE(PathExists(path));
+    EXPECT_EQ(testsupport::ReadFile(user.TrashFiles() + "/old.velidx"), "index");
+    EXPECT_FALSE(DeleteToRecycleBin(path));
+}
+
+TEST(FileSystem, FileTimesAndAttributes) {
+    IsolatedUser user;
+    const std::string path = user.Root() + "/.hidden";
+    testsupport::WriteFile(path, "x");
+    struct utimbuf times {1000000000, 1200000000};
+    ASSERT_EQ(utime(path.c_str(), &times), 0);
+    FileTimes t = GetFileTimes(path);
+    ASSERT_TRUE(t.lastWrite && t.lastAccess && t.creation);
+    EXPECT_EQ(std::chrono::system_clock::to_time_t(*t.lastWrite), 1200000000);
+    EXPECT_EQ(std::chrono::system_clock::to_time_t(*t.lastAccess), 1000000000);
+    FileTimes none = GetFileTimes(user.Root() + "/missing");
+    EXPECT_FALSE(none.lastWrite || none.lastAccess || none.creation);
+
+    EXPECT_EQ(GetFileAttributes(user.Root()), 16u);
+    EXPECT_EQ(GetFileAttributes(path), 32u | 2u);
+    chmod(path.c_str(), 0444);
+    EXPECT_EQ(GetFileAttributes(path), 32u | 2u | 1u);
+    EXPECT_EQ(GetFileAttributes(user.Root() + "/missing"), 0u);
+}
+
+TEST(FileSystem, SystemTextsAndFolders) {
+    EXPECT_EQ(GetSystemErrorText(ENOENT), "No such file or directory");
+    EXPECT_LE(GetSystemErrorText(123456).size(), 300u);
+    const std::string temp = GetWindowsTempFolder();
+    EXPECT_TRUE(IsFolder(temp));
+    EXPECT_NE(temp.back(), '/');
+    EXPECT_EQ(FileNamePart("/a/b/Daily.vlj"), "Daily.vlj");
+    EXPECT_EQ(FolderPart("/a/b/Daily.vlj"), "/a/b");
+    EXPECT_EQ(FolderPart("/Daily.vlj"), "/");
+    std::string label;
+    EXPECT_EQ(GetVolumeLabel("/", label), 0);
+}
