@@ -55,6 +55,10 @@ public:
     };
 
     void Answer(int button) { m_answers.push_back(button); }
+    void Clear() {
+        m_answers.clear();
+        m_shown.clear();
+    }
     int Show(const std::string& text, const std::string& caption, unsigned style) override;
 
     const std::vector<Shown>& Messages() const { return m_shown; }

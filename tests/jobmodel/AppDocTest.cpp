@@ -2,6 +2,7 @@
 
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/MessageService.h"
+#include "tests/support/InstalledMessages.h"
 #include "tests/jobmodel/JobFixtures.h"
 #include "tests/support/IsolatedUser.h"
 
@@ -18,9 +19,7 @@ namespace {
 class AppDoc : public ::testing::Test {
 protected:
     IsolatedUser user;
-    platform::ScriptedMessageService messages;
-    void SetUp() override { platform::SetMessageService(&messages); }
-    void TearDown() override { platform::SetMessageService(nullptr); }
+    testsupport::InstalledMessages messages;
     std::string Path(const std::string& name) const { return user.Root() + "/" + name; }
 };
 
@@ -74,7 +73,7 @@ TEST_F(AppDoc, RunnerRefusesBackupAndZipFilesEditorOpensThemAsNewJobs) {
     for (const char* name : {"Backup.velarc", "photos.zip", "notes.txt"}) {
         const std::string path = Path(name);
         testsupport::WriteFile(path, "PK");
-        messages = platform::ScriptedMessageService();
+        messages.Clear();
         CAppDoc runner(DocHost::Runner);
         EXPECT_FALSE(runner.OnOpenDocument(path)) << name;
         EXPECT_EQ(messages.Texts(),
@@ -133,7 +132,7 @@ TEST_F(AppDoc, EditorAsksAboutMissingSelectionsAndRemovesOnYes) {
     EXPECT_TRUE(doc.tasksOpened.empty());
 
     CAppDoc runner(DocHost::Runner);
-    messages = platform::ScriptedMessageService();
+    messages.Clear();
     ASSERT_TRUE(runner.OnOpenDocument(path));
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_EQ(runner.m_BackupSettings.m_items.GetCount(), 4);
@@ -156,7 +155,7 @@ TEST_F(AppDoc, EditorReportsAMissingSchedulerTaskAndHandsTheJobOn) {
     EXPECT_EQ(doc.tasksOpened[0], std::make_pair(path, std::string("Nightly.vlj.job")));
 
     testsupport::WriteFile(GetTasksFolder() + "/Nightly.vlj.job", "task");
-    messages = platform::ScriptedMessageService();
+    messages.Clear();
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_TRUE(messages.Texts().empty());
     EXPECT_EQ(doc.tasksOpened.size(), 2u);

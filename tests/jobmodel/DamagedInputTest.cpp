@@ -2,6 +2,7 @@
 #include "jobmodel/BackupIndexFile.h"
 
 #include "platform/MessageService.h"
+#include "tests/support/InstalledMessages.h"
 #include "tests/fuzz/Loaders.h"
 #include "tests/jobmodel/JobFixtures.h"
 #include "tests/support/IsolatedUser.h"
@@ -78,14 +79,12 @@ TEST(DamagedInput, HugeCountsFailWithoutHugeAllocations) {
 
 TEST(DamagedInput, DamagedJobFileIsReportedAndNotOverwritten) {
     IsolatedUser user;
-    platform::ScriptedMessageService messages;
-    platform::SetMessageService(&messages);
+    testsupport::InstalledMessages messages;
     const std::string path = user.Root() + "/Daily.vlj";
     const std::string damaged = RealJobFiles()[1].substr(0, 60);
     testsupport::WriteFile(path, damaged);
     CAppDoc doc(DocHost::Editor);
     EXPECT_FALSE(doc.OnOpenDocument(path));
-    platform::SetMessageService(nullptr);
     ASSERT_EQ(messages.Texts().size(), 1u);
     EXPECT_NE(messages.Texts()[0].find("Unexpected file format in " + path), std::string::npos) << messages.Texts()[0];
     EXPECT_EQ(testsupport::ReadFile(path), damaged);

@@ -5,6 +5,7 @@
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
+#include "tests/support/InstalledMessages.h"
 #include "tests/support/IsolatedUser.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +18,11 @@ namespace {
 class DeleteJob : public ::testing::Test {
 protected:
     IsolatedUser user;
-    platform::ScriptedMessageService messages;
+    testsupport::InstalledMessages messages;
     std::string jobPath;
     std::string backupPath;
 
     void SetUp() override {
-        platform::SetMessageService(&messages);
         jobPath = user.Root() + "/Jobs/Daily.vlj";
         backupPath = user.Root() + "/Backups/Daily.velarc";
         platform::CreateFolderPath(user.Root() + "/Jobs");
@@ -35,7 +35,6 @@ protected:
         testsupport::WriteFile(GetTasksFolder() + "/Daily.vlj.job", "task");
         ASSERT_EQ(CBackupIndexFile(jobPath, backupPath).Save(), 1);
     }
-    void TearDown() override { platform::SetMessageService(nullptr); }
 };
 
 }  // namespace

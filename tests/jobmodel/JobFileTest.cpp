@@ -1,6 +1,7 @@
 #include "jobmodel/AppDoc.h"
 
 #include "platform/MessageService.h"
+#include "tests/support/InstalledMessages.h"
 #include "tests/jobmodel/JobFixtures.h"
 #include "tests/support/IsolatedUser.h"
 
@@ -31,9 +32,7 @@ bool Load(CAppDoc& doc, const std::string& bytes, std::string* error = nullptr) 
 class JobFile : public ::testing::Test {
 protected:
     IsolatedUser user;
-    platform::ScriptedMessageService messages;
-    void SetUp() override { platform::SetMessageService(&messages); }
-    void TearDown() override { platform::SetMessageService(nullptr); }
+    testsupport::InstalledMessages messages;
     std::string DefaultBackupFile() const { return user.Documents() + "/My Backups/Backup.velarc"; }
 };
 
@@ -261,7 +260,7 @@ TEST_F(JobFile, UnknownVersionsAreFormatErrors) {
     };
     CAppDoc doc(DocHost::Runner);
     for (uint32_t version : {0u, 4u, 219u, 221u, 231u}) {
-        messages = platform::ScriptedMessageService();
+        messages.Clear();
         EXPECT_FALSE(Load(doc, withDocVersion(version))) << version;
         ASSERT_EQ(messages.Texts().size(), 1u);
         EXPECT_EQ(messages.Texts()[0], "Error loading backup file: ");
