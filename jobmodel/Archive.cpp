@@ -1,5 +1,7 @@
 #include "jobmodel/Archive.h"
 
+#include "platform/Utf8.h"
+
 #include <cstring>
 
 namespace jobmodel {
@@ -12,24 +14,6 @@ constexpr uint16_t kBigObjectTag = 0x7FFF;
 constexpr uint32_t kBigClassTagBit = 0x80000000;
 constexpr uint16_t kMaxClassNameLength = 64;
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 std::string Utf16LeToUtf8(const char* p, size_t units) {
     constexpr uint32_t kReplacement = 0xFFFD;
     std::string out;
@@ -40,12 +24,12 @@ std::string Utf16LeToUtf8(const char* p, size_t units) {
     for (size_t i = 0; i < units; ++i) {
         uint32_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            platform::AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, kReplacement);
+            platform::AppendUtf8(out, kReplacement);
         } else {
-            AppendUtf8(out, u);
+            platform::AppendUtf8(out, u);
         }
     }
     return out;

@@ -1,24 +1,12 @@
 #include "logbook/RtfBuilder.h"
 
+#include "platform/Utf8.h"
+
 #include <cstdio>
 
 namespace logbook {
 
 namespace {
-
-// Decodes one UTF-8 sequence at s[i]; gives 0 for a byte that starts none.
-uint32_t DecodeUtf8(std::string_view s, size_t i, size_t& length) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    length = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (length == 0 || i + length > s.size()) return 0;
-    uint32_t cp = c & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc >> 6) != 2) return 0;
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    return cp;
-}
 
 void AppendUnicodeEscape(std::string& out, uint32_t cp) {
     // RTF \u takes a signed 16-bit value; characters beyond use a surrogate pair.
@@ -76,7 +64,7 @@ void CRtfBuilder::AppendText(std::string_view text) {
             // Text is UTF-8 while the document declares code page 1252: write
             // each character as a Unicode escape so every reader shows it.
             size_t length;
-            const uint32_t cp = DecodeUtf8(text, i, length);
+            const uint32_t cp = platform::DecodeUtf8(text, i, length);
             if (cp) {
                 AppendUnicodeEscape(m_strBody, cp);
                 i += length;

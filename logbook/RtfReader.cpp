@@ -1,5 +1,7 @@
 #include "logbook/RtfReader.h"
 
+#include "platform/Utf8.h"
+
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -15,24 +17,6 @@ struct GroupState {
     bool colorTable = false;
     int unicodeSkip = 1;
 };
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 class Parser {
 public:
@@ -87,7 +71,7 @@ private:
         }
         m_highSurrogate = 0;
         std::string text;
-        AppendUtf8(text, cp);
+        platform::AppendUtf8(text, cp);
         Emit(state, text);
     }
 
@@ -114,7 +98,7 @@ private:
                 const std::string hex(m_rtf.substr(m_pos, 2));
                 m_pos += 2;
                 std::string text;
-                AppendUtf8(text, static_cast<uint32_t>(std::strtoul(hex.c_str(), nullptr, 16)));
+                platform::AppendUtf8(text, static_cast<uint32_t>(std::strtoul(hex.c_str(), nullptr, 16)));
                 Emit(state, text);
             } else if (first == '*') {
                 state.skip = true;

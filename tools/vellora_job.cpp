@@ -3,6 +3,7 @@
 #include "jobmodel/AppDoc.h"
 #include "jobmodel/JobFields.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8.h"
 
 #include <charconv>
 #include <cstdio>
@@ -39,9 +40,9 @@ std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool valid = len > 0 && i + len <= s.size();
-        for (size_t k = 1; valid && k < len; ++k) valid = (static_cast<unsigned char>(s[i + k]) >> 6) == 2;
+        size_t len;
+        platform::DecodeUtf8(s, i, len);
+        const bool valid = len > 0;
         if (!valid || (len == 1 && (c < 0x20 || c == '"' || c == '\\'))) {
             if (c == '"' || c == '\\') {
                 out += '\\';
