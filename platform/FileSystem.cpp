@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -169,7 +170,11 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
     return 0;
 }
 
-int WriteFileAtomically(const std::string& path, std::string_view bytes) {
+namespace {
+
+// Creates the temporary file beside `path`, lets `fill` write it, then
+// flushes and renames it over `path`.
+int ReplaceAtomically(const std::string& path, const std::function<int(int fd)>& fill) {
     std::string folder = FolderPart(path);
     if (folder.empty()) folder = ".";
     std::string temp = folder + "/." + FileNamePart(path) + ".XXXXXX";
@@ -187,7 +192,7 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes) {
     }
     int err = 0;
     if (::fchmod(fd, mode) != 0) err = errno;
-    if (!err) err = WriteAll(fd, bytes);
+    if (!err) err = fill(fd);
     if (!err && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && !err) err = errno;
     if (!err && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
@@ -201,6 +206,29 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes) {
         ::close(dirfd);
     }
     return 0;
+}
+
+}  // namespace
+
+int WriteFileAtomically(const std::string& path, std::string_view bytes) {
+    return ReplaceAtomically(path, [&](int fd) { return WriteAll(fd, bytes); });
+}
+
+int CopyFileAtomically(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    const int err = ReplaceAtomically(to, [&](int out) {
+        std::vector<char> buffer(1 << 16);
+        for (;;) {
+            ssize_t n = ::read(in, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return errno;
+            if (n == 0) return 0;
+            if (int e = WriteAll(out, std::string_view(buffer.data(), static_cast<size_t>(n)))) return e;
+        }
+    });
+    ::close(in);
+    return err;
 }
 
 std::string FileNamePart(const std::string& path) {

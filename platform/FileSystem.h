@@ -59,6 +59,10 @@ int ReadWholeFile(const std::string& path, std::string& bytes);
 // Returns 0 or an errno.
 int WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Copies a file the same way: to a temporary file beside the target, flushed,
+// then renamed over it. Streams, so any size fits. Returns 0 or an errno.
+int CopyFileAtomically(const std::string& from, const std::string& to);
+
 // File name part: everything after the last separator.
 std::string FileNamePart(const std::string& path);
 // Folder part: everything before the last separator ("" when there is none).

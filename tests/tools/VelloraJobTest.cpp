@@ -1,13 +1,13 @@
 #include "jobmodel/AppDoc.h"
 #include "platform/MessageService.h"
 #include "tests/support/IsolatedUser.h"
+#include "tests/support/Process.h"
 
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStringList>
 
 #include <filesystem>
@@ -16,22 +16,14 @@ using testsupport::IsolatedUser;
 
 namespace {
 
-struct ToolRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-ToolRun VelloraJob(const QStringList& args) {
-    QProcess process;
-    process.start(VELLORA_JOB_TOOL, args);
-    process.waitForFinished(30000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+testsupport::ProcessResult VelloraJob(const QStringList& args) {
+    std::vector<std::string> list;
+    for (const auto& a : args) list.push_back(a.toStdString());
+    return testsupport::RunProgram(VELLORA_JOB_TOOL, list);
 }
 
 QJsonObject Show(const std::string& job) {
-    ToolRun run = VelloraJob({"show", QString::fromStdString(job)});
+    testsupport::ProcessResult run = VelloraJob({"show", QString::fromStdString(job)});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     return QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
 }
@@ -74,7 +66,7 @@ TEST_F(VelloraJobTool, NewWritesTheEditorsDefaultJob) {
 
 TEST_F(VelloraJobTool, SetChangesFieldsThroughTheNormalSave) {
     ASSERT_EQ(VelloraJob({"new", QString::fromStdString(job)}).exitCode, 0);
-    ToolRun run = VelloraJob({"set", QString::fromStdString(job), "m_nCompressionLevel=9", "m_strPassword=p\xc3\xa9",
+    testsupport::ProcessResult run = VelloraJob({"set", QString::fromStdString(job), "m_nCompressionLevel=9", "m_strPassword=p\xc3\xa9",
                           "m_bUsePassword=1", "m_strDescription=two words", "m_strTaskName=T.job",
                           "m_bUseVolumeName=1", "m_strVolumeName=OFFSITE"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -125,7 +117,7 @@ TEST_F(VelloraJobTool, ExitStatusesAndNothingWrittenOnFailure) {
         {{"new", QString::fromStdString(user.Root() + "/job.txt")}, 1},
     };
     for (const auto& c : cases) {
-        ToolRun run = VelloraJob(c.args);
+        testsupport::ProcessResult run = VelloraJob(c.args);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.args.join(' ').toStdString();
         EXPECT_FALSE(run.err.empty()) << c.args.join(' ').toStdString();
     }
@@ -133,7 +125,7 @@ TEST_F(VelloraJobTool, ExitStatusesAndNothingWrittenOnFailure) {
 
     const std::string damaged = before.substr(0, before.size() / 2);
     testsupport::WriteFile(job, damaged);
-    ToolRun run = VelloraJob({"set", QString::fromStdString(job), "m_bVerify=0"});
+    testsupport::ProcessResult run = VelloraJob({"set", QString::fromStdString(job), "m_bVerify=0"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Unexpected file format"), std::string::npos) << run.err;
     EXPECT_EQ(testsupport::ReadFile(job), damaged);

@@ -1,0 +1,215 @@
+#include "tests/zipcomponent/ZipFixture.h"
+
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace zipcomponent;
+using testsupport::ReadFile;
+using testsupport::ZipTest;
+
+namespace {
+
+size_t FilesIn(const std::string& folder) {
+    size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) n += e.is_regular_file();
+    return n;
+}
+
+}  // namespace
+
+TEST_F(ZipTest, BackupIsAStandardZipThatPeersAccept) {
+    zip.m_strArchivePath = archive;
+    AddTreeSpecs();
+    events.description = "Nightly backup of Ann's letters";
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+
+    const std::string prefix = EntryName(data);
+    EXPECT_EQ(Listing(), prefix + "/\n" + prefix + "/a.txt\n" + prefix + "/bin.dat\n" + prefix + "/empty/\n" +
+                             prefix + "/n\xc3\xa9v \xc3\xbc.txt\n" + prefix + "/sub/\n" + prefix + "/sub/b.txt\n");
+    EXPECT_EQ(events.totalFiles, 4u);
+    EXPECT_EQ(events.totalBytes, std::filesystem::file_size(data + "/a.txt") + 200000 + 4 + 8);
+    EXPECT_EQ(events.overallPercents.back(), 100);
+
+    auto unzip = Peer("unzip", {"-t", archive});
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.out;
+    EXPECT_NE(unzip.out.find("Nightly backup of Ann's letters"), std::string::npos);
+    auto sevenZip = Peer("7z", {"t", archive});
+    EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.out;
+    auto bsdtar = Peer("bsdtar", {"-tvf", archive});
+    ASSERT_EQ(bsdtar.exitCode, 0) << bsdtar.err;
+    EXPECT_NE(bsdtar.out.find("drwx"), std::string::npos);
+    EXPECT_NE(bsdtar.out.find("-rw-r-----"), std::string::npos);  // sub/b.txt keeps 0640
+
+    // Info-ZIP restores the exact times from the extended timestamps.
+    const std::string out = user.Root() + "/unzipped";
+    ASSERT_EQ(Peer("unzip", {"-q", archive, "-d", out}).exitCode, 0);
+    struct stat st {};
+    ASSERT_EQ(stat((out + data + "/sub/b.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1700000005);
+    EXPECT_TRUE(platform::IsFolder(out + data + "/empty"));
+    EXPECT_EQ(ReadFile(out + data + "/bin.dat"), ReadFile(data + "/bin.dat"));
+
+    for (const auto& p : events.prepared) {
+        EXPECT_FALSE(p.skipped) << p.path;
+        EXPECT_FALSE(p.entryExists) << p.path;
+    }
+}
+
+TEST_F(ZipTest, PackingLevelsFromStoredToMaximum) {
+    uint64_t previous = UINT64_MAX;
+    for (int level : {0, 1, 6, 9}) {
+        const std::string path = user.Root() + "/level" + std::to_string(level) + ".zip";
+        CXceedZip z;
+        z.m_strArchivePath = path;
+        z.m_nPackingLevel = level;
+        z.AddFileSpec(data + "/a.txt");
+        ASSERT_EQ(z.WriteArchive(), kResultSuccess);
+        ZipContents contents;
+        ASSERT_EQ(z.ListContents(contents, 0), 0);
+        ASSERT_EQ(contents.GetCount(), 1);
+        const auto& item = contents.Item(1);
+        if (level == 0)
+            EXPECT_EQ(item.compressedSize, item.size);
+        else
+            EXPECT_LT(item.compressedSize, item.size / 3);
+        EXPECT_LE(item.compressedSize, previous) << level;
+        previous = item.compressedSize;
+        auto verbose = Peer("unzip", {"-v", path});
+        EXPECT_NE(verbose.out.find(level == 0 ? "Stored" : "Defl:"), std::string::npos) << verbose.out;
+    }
+}
+
+TEST_F(ZipTest, UpdateRewritesOnlyWhatChangedAndKeepsTheRest) {
+    zip.m_strArchivePath = archive;
+    AddTreeSpecs();
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    const std::string first = ReadFile(archive);
+
+    // Nothing changed: nothing is written.
+    zip.m_bSkipNotNewer = true;
+    events.prepared.clear();
+    ASSERT_EQ(zip.WriteArchive(), kResultUnchanged);
+    EXPECT_EQ(ReadFile(archive), first);
+    const auto* a = events.Prepared(data + "/a.txt");
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(a->skipped);
+    EXPECT_EQ(a->skipReason, kSkipNotNewer);
+    EXPECT_TRUE(a->entryExists);
+
+    // One file changed, one is no longer selected: the first is replaced,
+    // the second stays as stored.
+    testsupport::WriteFile(data + "/sub/b.txt", "bee, second edition\n");
+    SetTime(data + "/sub/b.txt", 1700000105);
+    zip.SetFileSpecList(data + "/sub/*");
+    events.prepared.clear();
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    const auto* b = events.Prepared(data + "/sub/b.txt");
+    ASSERT_NE(b, nullptr);
+    EXPECT_FALSE(b->skipped);
+    EXPECT_TRUE(b->entryExists);
+    const std::string out = user.Root() + "/out";
+    ASSERT_EQ(Peer("unzip", {"-q", archive, "-d", out}).exitCode, 0);
+    EXPECT_EQ(ReadFile(out + data + "/sub/b.txt"), "bee, second edition\n");
+    EXPECT_EQ(ReadFile(out + data + "/bin.dat"), ReadFile(data + "/bin.dat"));
+    EXPECT_EQ(FilesIn(user.Root() + "/backup"), 1u);
+}
+
+TEST_F(ZipTest, PasswordWritesAes256ThatPeersCheck) {
+    zip.m_strArchivePath = archive;
+    zip.m_strArchivePassword = "s3cret p\xc3\xa4ss";
+    AddTreeSpecs();
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    EXPECT_EQ(Peer("7z", {"t", "-ps3cret p\xc3\xa4ss", archive}).exitCode, 0);
+    EXPECT_NE(Peer("7z", {"t", "-pwrong", archive}).exitCode, 0);
+    auto tech = Peer("7z", {"l", "-slt", "-ps3cret p\xc3\xa4ss", archive});
+    EXPECT_NE(tech.out.find("AES-256"), std::string::npos) << tech.out;
+    ZipContents contents;
+    ASSERT_EQ(zip.ListContents(contents, 0), 0);
+    for (int i = 1; i <= contents.GetCount(); ++i)
+        EXPECT_EQ(contents.Item(i).encrypted, contents.Item(i).attributes != 16) << contents.Item(i).name;
+    EXPECT_EQ(zip.TestArchive(true), kResultSuccess);
+}
+
+TEST_F(ZipTest, ExclusionsSpecialFilesAndTheArchiveItselfAreSkipped) {
+    testsupport::WriteFile(data + "/scratch.tmp", "x");
+    mkfifo((data + "/pipe").c_str(), 0600);
+    zip.m_strArchivePath = data + "/self.zip";
+    zip.AddFileSpec(data + "/*");
+    zip.AddExcludeSpec("*.tmp");
+    zip.AddExcludeSpec(data + "/bin.dat");
+    testsupport::WriteFile(data + "/self.zip", "");
+    std::filesystem::remove(data + "/self.zip");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    zip.m_bSkipNotNewer = true;
+    ASSERT_EQ(zip.WriteArchive(), kResultUnchanged);  // now the zip itself is a candidate
+    struct Case {
+        const char* name;
+        int reason;
+    } cases[] = {{"/scratch.tmp", kSkipExcluded}, {"/bin.dat", kSkipExcluded}, {"/pipe", kSkipSpecialFile},
+                 {"/self.zip", kSkipArchiveItself}};
+    for (const auto& c : cases) {
+        const auto* p = events.Prepared(data + c.name);
+        ASSERT_NE(p, nullptr) << c.name;
+        EXPECT_TRUE(p->skipped) << c.name;
+        EXPECT_EQ(p->skipReason, c.reason) << c.name;
+    }
+    EXPECT_EQ(Listing().find("scratch.tmp"), std::string::npos);
+}
+
+TEST_F(ZipTest, AFileThatCannotBeReadFailsAloneAndTheRestIsWritten) {
+    zip.m_strArchivePath = archive;
+    AddTreeSpecs();
+    events.onPrepare = [&](PrepareFileArgs& a) {
+        if (a.path == data + "/a.txt") std::filesystem::remove(a.path);
+    };
+    EXPECT_EQ(zip.WriteArchive(), kResultFileErrors);
+    ASSERT_EQ(events.failed.size(), 1u);
+    EXPECT_EQ(events.failed[0].name, data + "/a.txt");
+    EXPECT_GT(events.failed[0].reason, 15);
+    EXPECT_EQ(Listing().find("a.txt"), std::string::npos);
+    EXPECT_NE(Listing().find("bin.dat"), std::string::npos);
+    EXPECT_EQ(Peer("unzip", {"-tq", archive}).exitCode, 0);
+}
+
+TEST_F(ZipTest, AbortLeavesThePreviousBackupIntact) {
+    zip.m_strArchivePath = archive;
+    zip.AddFileSpec(data + "/sub/*");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    const std::string before = ReadFile(archive);
+    std::string big(8 << 20, 'x');
+    for (size_t i = 0; i < big.size(); i += 7) big[i] = static_cast<char>(i * 31);
+    testsupport::WriteFile(data + "/big.bin", big);
+    zip.SetFileSpecList(data + "/*");
+    events.onProgress = [&](const OverallProgressArgs&) { zip.m_bAbortRequest = true; };
+    EXPECT_EQ(zip.WriteArchive(), kResultAborted);
+    EXPECT_EQ(ReadFile(archive), before);
+    EXPECT_EQ(FilesIn(user.Root() + "/backup"), 1u);
+}
+
+TEST_F(ZipTest, TemporaryArchiveFolderIsUsedAndLeftClean) {
+    const std::string temp = user.Root() + "/temp";
+    std::filesystem::create_directories(temp);
+    zip.m_strArchivePath = archive;
+    zip.m_bUseTempArchive = true;
+    zip.m_strTempArchiveFolder = temp;
+    AddTreeSpecs();
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    EXPECT_EQ(Peer("unzip", {"-tq", archive}).exitCode, 0);
+    EXPECT_EQ(FilesIn(temp), 0u);
+}
+
+TEST_F(ZipTest, DamagedExistingBackupIsNotUpdatedOrTouched) {
+    testsupport::WriteFile(archive, "this is not a zip file at all, and it is long enough to look like one");
+    const std::string before = ReadFile(archive);
+    zip.m_strArchivePath = archive;
+    AddTreeSpecs();
+    EXPECT_EQ(zip.WriteArchive(), kResultMustRecreate);
+    EXPECT_EQ(ReadFile(archive), before);
+    zip.m_strArchivePath = user.Root() + "/no/such/folder/b.zip";
+    EXPECT_EQ(zip.WriteArchive(), kResultCannotWrite);
+    CXceedZip empty;
+    empty.m_strArchivePath = archive;
+    EXPECT_EQ(empty.WriteArchive(), kResultNothingToDo);
+}

@@ -1,0 +1,181 @@
+#include "zipcomponent/ArchiveSource.h"
+
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zipcomponent {
+
+namespace {
+
+struct ArchiveFile {
+    ArchiveFileTarget target;
+    int readFd = -1;
+    int writeFd = -1;
+    std::string tempPath;
+    zip_error_t error;
+};
+
+int64_t Fail(ArchiveFile* f, int zipError, int systemError) {
+    zip_error_set(&f->error, zipError, systemError);
+    return -1;
+}
+
+bool FsyncFolder(const std::string& folder) {
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+int CreateTemp(const std::string& folder, const std::string& name, std::string& path) {
+    path = (folder.empty() ? std::string(".") : folder) + "/." + name + ".XXXXXX";
+    int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) ::fchmod(fd, 0644);
+    return fd;
+}
+
+int64_t Commit(ArchiveFile* f) {
+    if (::fsync(f->writeFd) != 0) {
+        int err = errno;
+        ::close(f->writeFd);
+        f->writeFd = -1;
+        return Fail(f, ZIP_ER_WRITE, err);
+    }
+    if (::close(f->writeFd) != 0) {
+        f->writeFd = -1;
+        return Fail(f, ZIP_ER_WRITE, errno);
+    }
+    f->writeFd = -1;
+    const std::string& dest = f->target.writePath;
+    if (::rename(f->tempPath.c_str(), dest.c_str()) != 0) {
+        const int err = errno;
+        // A temporary folder on another file system: the copy still ends
+        // in one rename beside the destination.
+        if (err != EXDEV) return Fail(f, ZIP_ER_RENAME, err);
+        if (int copyErr = platform::CopyFileAtomically(f->tempPath, dest)) return Fail(f, ZIP_ER_WRITE, copyErr);
+        ::unlink(f->tempPath.c_str());
+    }
+    f->tempPath.clear();
+    FsyncFolder(platform::FolderPart(dest));
+    return 0;
+}
+
+void Rollback(ArchiveFile* f) {
+    if (f->writeFd >= 0) ::close(f->writeFd);
+    f->writeFd = -1;
+    if (!f->tempPath.empty()) ::unlink(f->tempPath.c_str());
+    f->tempPath.clear();
+}
+
+int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* f = static_cast<ArchiveFile*>(state);
+    switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+            f->readFd = ::open(f->target.readPath.c_str(), O_RDONLY | O_CLOEXEC);
+            if (f->readFd < 0) return Fail(f, ZIP_ER_OPEN, errno);
+            return 0;
+        case ZIP_SOURCE_READ: {
+            ssize_t n;
+            do n = ::read(f->readFd, data, len);
+            while (n < 0 && errno == EINTR);
+            if (n < 0) return Fail(f, ZIP_ER_READ, errno);
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            if (f->readFd >= 0) ::close(f->readFd);
+            f->readFd = -1;
+            return 0;
+        case ZIP_SOURCE_SEEK: {
+            auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, len, &f->error);
+            if (!args) return -1;
+            if (::lseek(f->readFd, args->offset, args->whence) < 0) return Fail(f, ZIP_ER_SEEK, errno);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL: {
+            off_t pos = ::lseek(f->readFd, 0, SEEK_CUR);
+            if (pos < 0) return Fail(f, ZIP_ER_TELL, errno);
+            return pos;
+        }
+        case ZIP_SOURCE_STAT: {
+            if (len < sizeof(zip_stat_t)) return Fail(f, ZIP_ER_INVAL, 0);
+            struct stat st {};
+            // A missing file reads as a new, empty archive.
+            if (::stat(f->target.readPath.c_str(), &st) != 0) return Fail(f, ZIP_ER_READ, errno);
+            auto* zst = static_cast<zip_stat_t*>(data);
+            zip_stat_init(zst);
+            zst->size = static_cast<zip_uint64_t>(st.st_size);
+            zst->mtime = st.st_mtime;
+            zst->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_BEGIN_WRITE: {
+            const std::string folder =
+                f->target.tempFolder.empty() ? platform::FolderPart(f->target.writePath) : f->target.tempFolder;
+            f->writeFd = CreateTemp(folder, platform::FileNamePart(f->target.writePath), f->tempPath);
+            if (f->writeFd < 0) {
+                f->tempPath.clear();
+                return Fail(f, ZIP_ER_TMPOPEN, errno);
+            }
+            return 0;
+        }
+        case ZIP_SOURCE_WRITE: {
+            ssize_t n;
+            do n = ::write(f->writeFd, data, len);
+            while (n < 0 && errno == EINTR);
+            if (n < 0) return Fail(f, ZIP_ER_WRITE, errno);
+            return n;
+        }
+        case ZIP_SOURCE_SEEK_WRITE: {
+            auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, len, &f->error);
+            if (!args) return -1;
+            if (::lseek(f->writeFd, args->offset, args->whence) < 0) return Fail(f, ZIP_ER_SEEK, errno);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL_WRITE: {
+            off_t pos = ::lseek(f->writeFd, 0, SEEK_CUR);
+            if (pos < 0) return Fail(f, ZIP_ER_TELL, errno);
+            return pos;
+        }
+        case ZIP_SOURCE_COMMIT_WRITE: return Commit(f);
+        case ZIP_SOURCE_ROLLBACK_WRITE: Rollback(f); return 0;
+        case ZIP_SOURCE_REMOVE:
+            if (::unlink(f->target.writePath.c_str()) != 0 && errno != ENOENT) return Fail(f, ZIP_ER_REMOVE, errno);
+            return 0;
+        case ZIP_SOURCE_ERROR: return zip_error_to_data(&f->error, data, len);
+        case ZIP_SOURCE_FREE:
+            Rollback(f);
+            if (f->readFd >= 0) ::close(f->readFd);
+            zip_error_fini(&f->error);
+            delete f;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_SEEK,
+                                                  ZIP_SOURCE_TELL, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
+                                                  ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_WRITE, ZIP_SOURCE_SEEK_WRITE,
+                                                  ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_COMMIT_WRITE,
+                                                  ZIP_SOURCE_ROLLBACK_WRITE, ZIP_SOURCE_REMOVE, ZIP_SOURCE_SUPPORTS,
+                                                  -1);
+        default: return Fail(f, ZIP_ER_OPNOTSUPP, 0);
+    }
+}
+
+}  // namespace
+
+zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
+    auto* f = new ArchiveFile{target, -1, -1, {}, {}};
+    zip_error_init(&f->error);
+    zip_source_t* src = zip_source_function_create(Callback, f, error);
+    if (!src) {
+        zip_error_fini(&f->error);
+        delete f;
+    }
+    return src;
+}
+
+}  // namespace zipcomponent

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <zip.h>
+
+#include <string>
+
+namespace zipcomponent {
+
+// Backs a whole zip archive for libzip. The archive is read from readPath
+// (which may not exist yet: a new archive) and every rewrite goes to a
+// temporary file that is flushed to disk and then renamed over writePath,
+// so a failure at any point leaves the old file as it was. writePath may
+// differ from readPath, which writes a changed copy and leaves the source
+// alone.
+struct ArchiveFileTarget {
+    std::string readPath;
+    std::string writePath;
+    std::string tempFolder;  // where the temporary file is built; "" = beside writePath
+};
+
+// The source owns a copy of the target. Null on failure, with `error` set.
+zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error);
+
+}  // namespace zipcomponent

@@ -1,0 +1,89 @@
+#include "zipcomponent/FileSource.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zipcomponent {
+
+namespace {
+
+struct Context {
+    FileReadState* state;
+    const ReadObserver* observer;
+    int fd = -1;
+    zip_error_t error;
+};
+
+int64_t Fail(Context* c, int zipError, int systemError) {
+    zip_error_set(&c->error, zipError, systemError);
+    return -1;
+}
+
+int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* c = static_cast<Context*>(userdata);
+    FileReadState* s = c->state;
+    switch (cmd) {
+        case ZIP_SOURCE_OPEN:
+            s->done = 0;
+            c->fd = ::open(s->path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (c->fd < 0) {
+                s->failure = errno;
+                return Fail(c, ZIP_ER_OPEN, errno);
+            }
+            return 0;
+        case ZIP_SOURCE_READ: {
+            ssize_t n;
+            do n = ::read(c->fd, data, len);
+            while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                s->failure = errno;
+                return Fail(c, ZIP_ER_READ, errno);
+            }
+            s->done += static_cast<uint64_t>(n);
+            if (n > 0 && c->observer && *c->observer && !(*c->observer)(s->entryIndex, static_cast<uint64_t>(n))) {
+                s->cancelled = true;
+                return Fail(c, ZIP_ER_CANCELLED, 0);
+            }
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            if (c->fd >= 0) ::close(c->fd);
+            c->fd = -1;
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            if (len < sizeof(zip_stat_t)) return Fail(c, ZIP_ER_INVAL, 0);
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->size = s->size;
+            st->mtime = s->mtime;
+            st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR: return zip_error_to_data(&c->error, data, len);
+        case ZIP_SOURCE_FREE:
+            if (c->fd >= 0) ::close(c->fd);
+            zip_error_fini(&c->error);
+            delete c;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS, -1);
+        default: return Fail(c, ZIP_ER_OPNOTSUPP, 0);
+    }
+}
+
+}  // namespace
+
+zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer) {
+    auto* c = new Context{state, observer, -1, {}};
+    zip_error_init(&c->error);
+    zip_source_t* src = zip_source_function(archive, Callback, c);
+    if (!src) {
+        zip_error_fini(&c->error);
+        delete c;
+    }
+    return src;
+}
+
+}  // namespace zipcomponent

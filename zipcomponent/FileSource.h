@@ -1,0 +1,30 @@
+#pragma once
+
+#include <zip.h>
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace zipcomponent {
+
+// Told about every block read from a file while the archive is written;
+// answering false aborts the write.
+using ReadObserver = std::function<bool(size_t entryIndex, uint64_t bytes)>;
+
+// Reads one disk file for libzip, counting what it hands out. Opening or
+// reading failures are kept so the writer can tell which file let it down.
+struct FileReadState {
+    std::string path;
+    size_t entryIndex = 0;
+    uint64_t size = 0;
+    time_t mtime = 0;
+    uint64_t done = 0;       // bytes handed out so far
+    int failure = 0;         // errno of a failed open or read
+    bool cancelled = false;
+};
+
+zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer);
+
+}  // namespace zipcomponent

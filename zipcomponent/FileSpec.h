@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zipcomponent {
+
+// Glob match of a "/"-separated path: "*" and "?" never cross a "/", so
+// "docs/*" means the folder's own entries. Case-sensitive, as Linux names are.
+bool MatchPathPattern(std::string_view pattern, std::string_view path);
+
+// An entry name ("home/ann/a.txt", folders ending in "/") against a file
+// specification. Absolute specifications name entries relative to "/"; a
+// pattern ending in a star also takes the folders it reaches.
+bool MatchEntrySpec(std::string_view spec, std::string_view entryName);
+
+// An exclusion: a name pattern without "/" looks at the file name only; one
+// with "/" at the whole absolute path.
+bool MatchExclusion(std::string_view spec, std::string_view absolutePath);
+
+bool HasWildcards(std::string_view s);
+
+}  // namespace zipcomponent

@@ -1,0 +1,885 @@
+#include "zipcomponent/XceedZip.h"
+
+#include "platform/FileSystem.h"
+#include "platform/MessagePump.h"
+#include "zipcomponent/ArchiveSource.h"
+#include "zipcomponent/EntryFields.h"
+#include "zipcomponent/FileSource.h"
+#include "zipcomponent/FileSpec.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <dirent.h>
+#include <fcntl.h>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zipcomponent {
+
+namespace {
+
+constexpr uint32_t kFolderAttribute = 16;
+
+class ActiveScope {
+public:
+    ActiveScope(int& field, int value) : m_field(field) { m_field = value; }
+    ~ActiveScope() { m_field = kIdle; }
+
+private:
+    int& m_field;
+};
+
+std::vector<std::string> SplitLines(const std::string& list) {
+    std::vector<std::string> out;
+    std::istringstream in(list);
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty()) out.push_back(line);
+    return out;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) out += (out.empty() ? "" : "\n") + l;
+    return out;
+}
+
+int OpenResult(int zipError) {
+    switch (zipError) {
+        case ZIP_ER_NOENT:
+        case ZIP_ER_OPEN:
+        case ZIP_ER_READ: return kResultCannotOpen;
+        case ZIP_ER_MULTIDISK: return kResultUnsupported;
+        case ZIP_ER_NOZIP:
+        case ZIP_ER_INCONS:
+        case ZIP_ER_SEEK: return kResultDamaged;
+        case ZIP_ER_MEMORY: return kResultInternal;
+        default: return kResultCannotOpen;
+    }
+}
+
+zip_t* OpenForReading(const std::string& path, int& result) {
+    int error = 0;
+    zip_t* za = path.empty() ? nullptr : zip_open(path.c_str(), ZIP_RDONLY, &error);
+    result = za ? kResultSuccess : (path.empty() ? kResultCannotOpen : OpenResult(error));
+    return za;
+}
+
+std::string EntryNameFor(const std::string& absolutePath, bool isFolder) {
+    std::string name = absolutePath;
+    while (!name.empty() && name.front() == '/') name.erase(name.begin());
+    while (!name.empty() && name.back() == '/') name.pop_back();
+    if (isFolder && !name.empty()) name += '/';
+    return name;
+}
+
+std::string RootOf(const std::string&) { return "/"; }
+
+bool IsFolderName(const std::string& name) { return !name.empty() && name.back() == '/'; }
+
+// An entry name that would leave the extraction folder.
+bool IsUnsafeName(const std::string& name) {
+    if (name.empty() || name.front() == '/') return true;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0 && end - start == 2) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+std::string LastComponent(const std::string& name) {
+    std::string n = name;
+    while (!n.empty() && n.back() == '/') n.pop_back();
+    const size_t slash = n.rfind('/');
+    return slash == std::string::npos ? n : n.substr(slash + 1);
+}
+
+int Percent(uint64_t part, uint64_t whole) {
+    if (whole == 0) return 100;
+    return static_cast<int>(std::min<uint64_t>(100, part * 100 / whole));
+}
+
+bool EntryEncrypted(const zip_stat_t& st) {
+    return (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+}
+
+bool EntryReadable(const zip_stat_t& st) {
+    const bool methodOk = !(st.valid & ZIP_STAT_COMP_METHOD) || zip_compression_method_supported(st.comp_method, 0);
+    const bool cryptOk =
+        !EntryEncrypted(st) || zip_encryption_method_supported(static_cast<zip_uint16_t>(st.encryption_method), 0);
+    return methodOk && cryptOk;
+}
+
+// Calls back at most every few milliseconds, so pumping the GUI does not
+// dominate the work.
+class Throttle {
+public:
+    bool Due() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last < std::chrono::milliseconds(30)) return false;
+        m_last = now;
+        return true;
+    }
+
+private:
+    std::chrono::steady_clock::time_point m_last{};
+};
+
+}  // namespace
+
+struct CXceedZip::Candidate {
+    std::string path;
+    std::string name;
+    bool isFolder;
+    bool special;
+    uint64_t size;
+    uint32_t mode;
+    time_t mtime;
+};
+
+std::string CXceedZip::GetFileSpecList() const { return JoinLines(m_fileSpecs); }
+void CXceedZip::SetFileSpecList(const std::string& list) { m_fileSpecs = SplitLines(list); }
+std::string CXceedZip::GetExcludeSpecList() const { return JoinLines(m_excludeSpecs); }
+void CXceedZip::SetExcludeSpecList(const std::string& list) { m_excludeSpecs = SplitLines(list); }
+void CXceedZip::AddFileSpec(const std::string& spec) {
+    if (!spec.empty()) m_fileSpecs.push_back(spec);
+}
+void CXceedZip::AddExcludeSpec(const std::string& spec) {
+    if (!spec.empty()) m_excludeSpecs.push_back(spec);
+}
+
+int64_t CXceedZip::GetOption(int id) const {
+    auto it = m_options.find(id);
+    return it == m_options.end() ? 0 : it->second;
+}
+
+bool CXceedZip::CheckAbort() {
+    platform::PumpMessages();
+    return m_bAbortRequest;
+}
+
+bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
+    for (const auto& spec : m_excludeSpecs)
+        if (MatchExclusion(spec, absolutePath)) return true;
+    return false;
+}
+
+void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
+    std::set<std::string> seen;
+    auto add = [&](const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return;
+        const bool folder = S_ISDIR(st.st_mode);
+        Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(st.st_mode),
+                    folder ? 0 : static_cast<uint64_t>(st.st_size), static_cast<uint32_t>(st.st_mode & 07777),
+                    st.st_mtime};
+        if (c.name.empty() || !seen.insert(c.name).second) return;
+        out.push_back(std::move(c));
+    };
+    auto addFolderFiles = [&](const std::string& folder, const std::string& pattern) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return;
+        std::vector<std::string> names;
+        while (dirent* e = ::readdir(dir)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        for (const auto& n : names) {
+            const std::string path = (folder == "/" ? "" : folder) + "/" + n;
+            if (!platform::IsFolder(path)) add(path);
+        }
+    };
+    for (const auto& spec : m_fileSpecs) {
+        const size_t slash = spec.rfind('/');
+        const std::string last = slash == std::string::npos ? spec : spec.substr(slash + 1);
+        if (slash == std::string::npos || !HasWildcards(last)) {
+            add(spec);
+            continue;
+        }
+        std::string folder = spec.substr(0, slash);
+        if (folder.empty()) folder = "/";
+        if (last == "*") add(folder);  // the folder's own entry brings empty folders back
+        addFolderFiles(folder, last == "*" ? "" : last);
+    }
+}
+
+int CXceedZip::SurveyFiles(bool) {
+    ActiveScope active(m_nActiveOperation, kSurveying);
+    std::vector<Candidate> candidates;
+    CollectCandidates(candidates);
+    uint64_t bytes = 0;
+    uint32_t files = 0;
+    for (const auto& c : candidates) {
+        if (c.isFolder || c.special || IsExcluded(c.path)) continue;
+        bytes += c.size;
+        ++files;
+    }
+    m_events->OperationTotals(files, bytes);
+    return candidates.empty() ? kResultNothingToDo : kResultSuccess;
+}
+
+int CXceedZip::WriteArchive() {
+    ActiveScope active(m_nActiveOperation, kWriting);
+    if (m_strArchivePath.empty()) return kResultCannotOpen;
+    std::vector<Candidate> candidates;
+    CollectCandidates(candidates);
+    if (candidates.empty()) return kResultNothingToDo;
+
+    const bool existed = platform::PathExists(m_strArchivePath);
+    std::string tempFolder;
+    if (m_bUseTempArchive)
+        tempFolder = m_strTempArchiveFolder.empty() ? platform::GetWindowsTempFolder() : m_strTempArchiveFolder;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = CreateArchiveSource({m_strArchivePath, m_strArchivePath, tempFolder}, &error);
+    zip_t* za = source ? zip_open_from_source(source, ZIP_CREATE, &error) : nullptr;
+    const int openError = zip_error_code_zip(&error);
+    zip_error_fini(&error);
+    if (!za) {
+        if (source) zip_source_free(source);
+        if (openError == ZIP_ER_MULTIDISK) return kResultSplitNotUpdatable;
+        if (openError == ZIP_ER_NOZIP || openError == ZIP_ER_INCONS) return kResultMustRecreate;
+        return kResultCannotOpen;
+    }
+
+    // First pass: what will be written, so the totals come before the work.
+    struct Planned {
+        const Candidate* candidate;
+        zip_int64_t existing;
+        bool skipped;
+        int reason;
+    };
+    std::vector<Planned> plan;
+    uint64_t totalBytes = 0;
+    uint32_t totalFiles = 0;
+    for (const auto& c : candidates) {
+        Planned p{&c, zip_name_locate(za, c.name.c_str(), ZIP_FL_ENC_RAW), false, kSkipNotNewer};
+        if (platform::SamePath(c.path, m_strArchivePath)) {
+            p.skipped = true;
+            p.reason = kSkipArchiveItself;
+        } else if (c.special) {
+            p.skipped = true;
+            p.reason = kSkipSpecialFile;
+        } else if (IsExcluded(c.path)) {
+            p.skipped = true;
+            p.reason = kSkipExcluded;
+        } else if (c.isFolder && p.existing >= 0) {
+            p.skipped = true;
+            p.reason = kSkipUnchanged;
+        } else if (m_bSkipExistingTargets && p.existing >= 0) {
+            p.skipped = true;
+            p.reason = kSkipTargetExists;
+        } else if (m_bSkipMissingTargets && p.existing < 0) {
+            p.skipped = true;
+            p.reason = kSkipTargetMissing;
+        } else if (m_bSkipNotNewer && p.existing >= 0 &&
+                   c.mtime <= GetEntryTime(za, static_cast<zip_uint64_t>(p.existing))) {
+            p.skipped = true;
+            p.reason = kSkipNotNewer;
+        }
+        if (!p.skipped && !c.isFolder) {
+            totalBytes += c.size;
+            ++totalFiles;
+        }
+        plan.push_back(p);
+    }
+    m_events->OperationTotals(totalFiles, totalBytes);
+
+    std::deque<FileReadState> reads;
+    int fileErrors = 0;
+    bool changed = false;
+    for (const auto& p : plan) {
+        const Candidate& c = *p.candidate;
+        PrepareFileArgs args{"", c.path, platform::GetFileAttributes(c.path), p.skipped, p.reason, p.existing >= 0};
+        m_events->PrepareFile(args);
+        if (args.skipped) continue;
+        if (CheckAbort()) {
+            zip_discard(za);
+            return kResultAborted;
+        }
+        const std::string base = args.basePath.empty() ? RootOf(c.path) : args.basePath;
+        zip_int64_t index;
+        if (c.isFolder) {
+            std::string dirName = c.name.substr(0, c.name.size() - 1);
+            index = zip_dir_add(za, dirName.c_str(), ZIP_FL_ENC_UTF_8);
+        } else {
+            if (::access(c.path.c_str(), R_OK) != 0) {
+                m_events->FileFailed({c.path, c.path, kFailCannotOpen});
+                ++fileErrors;
+                continue;
+            }
+            reads.push_back({c.path, reads.size(), c.size, c.mtime, 0, false});
+            zip_source_t* data = CreateFileSource(za, &reads.back(), &m_readObserver);
+            index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) : -1;
+            if (index < 0) {
+                if (data) zip_source_free(data);
+                reads.pop_back();
+                m_events->FileFailed({c.path, c.path, kFailCannotOpen});
+                ++fileErrors;
+                continue;
+            }
+            reads.back().entryIndex = static_cast<size_t>(index);
+            const zip_int32_t method = m_nPackingLevel == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+            zip_set_file_compression(za, static_cast<zip_uint64_t>(index), method,
+                                     static_cast<zip_uint32_t>(std::clamp(m_nPackingLevel, 0, 9)));
+            if (!m_strArchivePassword.empty())
+                zip_file_set_encryption(za, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256,
+                                        m_strArchivePassword.c_str());
+        }
+        if (index < 0) {
+            m_events->FileFailed({c.path, c.path, kFailCannotWrite});
+            ++fileErrors;
+            continue;
+        }
+        const auto i = static_cast<zip_uint64_t>(index);
+        SetEntryTime(za, i, c.mtime);
+        SetBasePath(za, i, base);
+        SetUnixAttributes(za, i, c.mode, c.isFolder);
+        changed = true;
+    }
+
+    std::string comment;
+    m_events->DescriptionQuery(comment);
+    if (comment.size() > 65535) comment.resize(65535);
+    int commentLength = 0;
+    const char* oldComment = zip_get_archive_comment(za, &commentLength, 0);
+    if (std::string(oldComment ? oldComment : "", static_cast<size_t>(commentLength)) != comment) {
+        zip_set_archive_comment(za, comment.data(), static_cast<zip_uint16_t>(comment.size()));
+        changed = true;
+    }
+    if (!changed) {
+        zip_discard(za);
+        if (!existed) return fileErrors ? kResultFileErrors : kResultNothingToDo;
+        return fileErrors ? kResultFileErrors : kResultUnchanged;
+    }
+
+    // Byte-accurate progress: the file sources report what they hand out.
+    uint64_t processed = 0;
+    Throttle throttle;
+    m_readObserver = [&](size_t entryIndex, uint64_t bytes) {
+        processed += bytes;
+        if (!throttle.Due()) return true;
+        for (const auto& r : reads) {
+            if (r.entryIndex == entryIndex) {
+                m_events->FileProgress(r.path, Percent(r.done, r.size));
+                break;
+            }
+        }
+        m_events->OverallProgress({totalBytes, processed, Percent(processed, totalBytes), totalFiles, 0,
+                                   Percent(processed, totalBytes)});
+        return !CheckAbort();
+    };
+    zip_register_cancel_callback_with_state(
+        za, [](zip_t*, void* self) { return static_cast<CXceedZip*>(self)->CheckAbort() ? 1 : 0; }, nullptr, this);
+
+    for (size_t attempt = 0; attempt <= reads.size(); ++attempt) {
+        processed = 0;
+        if (zip_close(za) == 0) {
+            m_readObserver = nullptr;
+            m_events->OverallProgress({totalBytes, totalBytes, 100, totalFiles, totalFiles, 100});
+            return fileErrors ? kResultFileErrors : kResultSuccess;
+        }
+        const int code = zip_error_code_zip(zip_get_error(za));
+        bool cancelled = m_bAbortRequest || code == ZIP_ER_CANCELLED;
+        FileReadState* failed = nullptr;
+        for (auto& r : reads) {
+            cancelled = cancelled || r.cancelled;
+            if (r.failure && !failed) failed = &r;
+        }
+        if (cancelled || !failed) {
+            zip_discard(za);
+            m_readObserver = nullptr;
+            return cancelled ? kResultAborted : kResultCannotWrite;
+        }
+        // A file that vanished or could not be read: leave it out and write
+        // the rest, keeping any stored copy it had.
+        m_events->FileFailed({failed->path, failed->path, kFailCannotRead});
+        ++fileErrors;
+        zip_unchange(za, failed->entryIndex);
+        failed->failure = 0;
+        failed->path.clear();
+        zip_error_clear(za);
+    }
+    zip_discard(za);
+    m_readObserver = nullptr;
+    return kResultCannotWrite;
+}
+
+int CXceedZip::ListContents(ZipContents& contents, int) {
+    ActiveScope active(m_nActiveOperation, kListing);
+    contents.m_items.clear();
+    int result;
+    zip_t* za = OpenForReading(m_strArchivePath, result);
+    if (!za) return result;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    const bool impliedFolders = GetOption(202) != 0;
+    std::set<std::string> names;
+    auto wanted = [&](const std::string& name) {
+        if (IsExcluded("/" + name)) return false;
+        if (m_fileSpecs.empty()) return true;
+        for (const auto& spec : m_fileSpecs)
+            if (MatchEntrySpec(spec, name)) return true;
+        return false;
+    };
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name) continue;
+        names.insert(st.name);
+    }
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (i % 256 == 0) {
+            m_events->ListingProgress(Percent(static_cast<uint64_t>(i), static_cast<uint64_t>(count)));
+            if (CheckAbort()) {
+                zip_discard(za);
+                return kResultAborted;
+            }
+        }
+        zip_stat_t st;
+        const auto index = static_cast<zip_uint64_t>(i);
+        if (zip_stat_index(za, index, 0, &st) != 0 || !st.name) continue;
+        const std::string name = st.name;
+        if (impliedFolders) {
+            for (size_t slash = name.find('/'); slash != std::string::npos && slash + 1 < name.size();
+                 slash = name.find('/', slash + 1)) {
+                const std::string folder = name.substr(0, slash + 1);
+                if (names.insert(folder).second && wanted(folder))
+                    contents.m_items.push_back({folder, "/", kFolderAttribute, st.mtime, false, false, 0, 0});
+            }
+        }
+        if (!wanted(name)) continue;
+        std::string base = GetBasePath(za, index);
+        if (base.empty()) base = "/";
+        contents.m_items.push_back({name, base, IsFolderName(name) ? kFolderAttribute : 0u, GetEntryTime(za, index),
+                                    EntryEncrypted(st), !EntryReadable(st), st.size, st.comp_size});
+    }
+    m_events->ListingProgress(100);
+    zip_discard(za);
+    return kResultSuccess;
+}
+
+int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, short& encrypted, bool& split) {
+    entries = parts = commentLength = 0;
+    encrypted = 0;
+    split = false;
+    int error = 0;
+    zip_t* za = zip_open(m_strArchivePath.c_str(), ZIP_RDONLY, &error);
+    if (!za) {
+        if (error == ZIP_ER_MULTIDISK) {
+            split = true;
+            return kResultSuccess;
+        }
+        return OpenResult(error);
+    }
+    entries = static_cast<int>(zip_get_num_entries(za, 0));
+    parts = 1;
+    zip_get_archive_comment(za, &commentLength, 0);
+    for (int i = 0; i < entries; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) == 0 && EntryEncrypted(st)) ++encrypted;
+    }
+    zip_discard(za);
+    return kResultSuccess;
+}
+
+int CXceedZip::ReadArchiveStatistics(ArchiveStatistics& s) {
+    s = ArchiveStatistics();
+    int result;
+    zip_t* za = OpenForReading(m_strArchivePath, result);
+    if (!za) return result;
+    uint64_t compressed = 0, uncompressed = 0;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
+        compressed += st.comp_size;
+        uncompressed += st.size;
+        if (st.name && IsFolderName(st.name)) ++s.folders;
+    }
+    zip_discard(za);
+    s.entries = static_cast<uint32_t>(count);
+    s.compressedLow = static_cast<uint32_t>(compressed);
+    s.compressedHigh = static_cast<uint32_t>(compressed >> 32);
+    s.uncompressedLow = static_cast<uint32_t>(uncompressed);
+    s.uncompressedHigh = static_cast<uint32_t>(uncompressed >> 32);
+    s.ratio = uncompressed ? static_cast<int16_t>(100 - static_cast<int64_t>(compressed * 100 / uncompressed)) : 0;
+    return kResultSuccess;
+}
+
+zip_file_t* CXceedZip::OpenEntry(zip_t* za, uint64_t index, const std::string& name, int& reason) {
+    for (;;) {
+        const char* password = m_strArchivePassword.empty() ? nullptr : m_strArchivePassword.c_str();
+        zip_file_t* zf = zip_fopen_index_encrypted(za, index, 0, password);
+        if (zf) return zf;
+        const int code = zip_error_code_zip(zip_get_error(za));
+        zip_error_clear(za);
+        if (code != ZIP_ER_NOPASSWD && code != ZIP_ER_WRONGPASSWD) {
+            reason = code == ZIP_ER_ENCRNOTSUPP || code == ZIP_ER_COMPNOTSUPP ? kFailUnsupported : kFailCorrupt;
+            return nullptr;
+        }
+        std::string typed;
+        bool retry = false;
+        m_events->PasswordRequest(name, typed, retry);
+        if (!retry || m_bAbortRequest) {
+            reason = kFailPassword;
+            return nullptr;
+        }
+        m_strArchivePassword = typed;
+    }
+}
+
+namespace {
+
+// Reads an entry to its end: CRC and authentication are checked only by the
+// read that reaches it. `sink` gets every block; false from it stops.
+int ReadEntry(zip_file_t* zf, const std::function<bool(const char*, size_t)>& sink) {
+    char buffer[1 << 16];
+    for (;;) {
+        const zip_int64_t n = zip_fread(zf, buffer, sizeof buffer);
+        if (n < 0) {
+            const int code = zip_error_code_zip(zip_file_get_error(zf));
+            return code == ZIP_ER_WRONGPASSWD ? kFailPassword : kFailCorrupt;
+        }
+        if (n == 0) return 0;
+        if (!sink(buffer, static_cast<size_t>(n))) return -1;
+    }
+}
+
+}  // namespace
+
+int CXceedZip::TestArchive(bool) {
+    ActiveScope active(m_nActiveOperation, kTesting);
+    int result;
+    zip_t* za = OpenForReading(m_strArchivePath, result);
+    if (!za) return result;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    uint64_t total = 0, done = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) == 0) total += st.size;
+    }
+    m_events->OperationTotals(static_cast<uint32_t>(count), total);
+    int failures = 0, passwordFailures = 0;
+    Throttle throttle;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        zip_stat_t st;
+        if (zip_stat_index(za, index, 0, &st) != 0 || !st.name || IsFolderName(st.name)) continue;
+        const std::string name = st.name;
+        int reason = 0;
+        zip_file_t* zf = OpenEntry(za, index, name, reason);
+        if (m_bAbortRequest) {
+            if (zf) zip_fclose(zf);
+            zip_discard(za);
+            return kResultAborted;
+        }
+        uint64_t entryDone = 0;
+        if (zf) {
+            const int read = ReadEntry(zf, [&](const char*, size_t n) {
+                entryDone += n;
+                done += n;
+                if (!throttle.Due()) return true;
+                m_events->FileProgress(name, Percent(entryDone, st.size));
+                m_events->OverallProgress({total, done, Percent(done, total), static_cast<uint32_t>(count),
+                                           static_cast<uint32_t>(i), Percent(done, total)});
+                return !CheckAbort();
+            });
+            zip_fclose(zf);
+            if (read < 0) {
+                zip_discard(za);
+                return kResultAborted;
+            }
+            reason = read;
+        }
+        if (reason) {
+            m_events->FileFailed({name, name, reason});
+            (reason == kFailPassword ? passwordFailures : failures)++;
+        }
+        m_events->FileProgress(name, 100);
+    }
+    m_events->OverallProgress({total, total, 100, static_cast<uint32_t>(count), static_cast<uint32_t>(count), 100});
+    zip_discard(za);
+    if (failures) return kResultCorrupt;
+    return passwordFailures ? kResultWrongPassword : kResultSuccess;
+}
+
+int CXceedZip::ExtractFiles() {
+    ActiveScope active(m_nActiveOperation, kExtracting);
+    int result;
+    zip_t* za = OpenForReading(m_strArchivePath, result);
+    if (!za) return result;
+    struct Selected {
+        zip_uint64_t index;
+        std::string name;
+        zip_stat_t st;
+    };
+    std::vector<Selected> selected;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    uint64_t total = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name) continue;
+        const std::string name = st.name;
+        bool match = m_fileSpecs.empty();
+        for (const auto& spec : m_fileSpecs) match = match || MatchEntrySpec(spec, name);
+        if (!match || IsExcluded("/" + name)) continue;
+        selected.push_back({static_cast<zip_uint64_t>(i), name, st});
+        total += st.size;
+    }
+    if (selected.empty()) {
+        zip_discard(za);
+        return kResultNothingToDo;
+    }
+    m_events->OperationTotals(static_cast<uint32_t>(selected.size()), total);
+    const std::string root = m_strExtractFolder.empty() ? "." : m_strExtractFolder;
+    int fileErrors = 0, warnings = 0;
+    uint64_t done = 0;
+    Throttle throttle;
+    std::vector<std::pair<std::string, time_t>> folderTimes;
+    for (size_t k = 0; k < selected.size(); ++k) {
+        const auto& s = selected[k];
+        const bool folder = IsFolderName(s.name);
+        const std::string relative = m_bKeepEntryPaths ? s.name : LastComponent(s.name);
+        std::string target = (root == "/" ? "" : root) + "/" + relative;
+        while (target.size() > 1 && target.back() == '/') target.pop_back();
+        if (IsUnsafeName(s.name) || (!m_bKeepEntryPaths && folder)) {
+            if (!folder || IsUnsafeName(s.name)) {
+                m_events->FileFailed({s.name, target, kFailUnsafeName});
+                ++fileErrors;
+            }
+            continue;
+        }
+        struct stat existing {};
+        const bool exists = ::lstat(target.c_str(), &existing) == 0;
+        const time_t entryTime = GetEntryTime(za, s.index);
+        PrepareExtractArgs args{s.name, target, folder ? kFolderAttribute : 32u, false, kSkipNotNewer, exists};
+        if (!EntryReadable(s.st)) {
+            args.skipped = true;
+            args.skipReason = kFailUnsupported;
+        } else if (m_bSkipExistingTargets && exists) {
+            args.skipped = true;
+            args.skipReason = kSkipTargetExists;
+        } else if (m_bSkipMissingTargets && !exists) {
+            args.skipped = true;
+            args.skipReason = kSkipTargetMissing;
+        } else if (m_bSkipNotNewer && exists && entryTime <= existing.st_mtime) {
+            args.skipped = true;
+            args.skipReason = kSkipTargetNewer;
+        }
+        m_events->PrepareExtract(args);
+        if (args.skipped) {
+            if (args.skipReason > 15) ++fileErrors;
+            continue;
+        }
+        if (CheckAbort()) {
+            zip_discard(za);
+            return kResultAborted;
+        }
+        const uint32_t mode = GetUnixMode(za, s.index) & 07777;
+        if (folder) {
+            if (platform::CreateFolderPath(target) != 0) {
+                m_events->FileFailed({s.name, target, kFailCannotWrite});
+                ++fileErrors;
+            } else {
+                if (mode && ::chmod(target.c_str(), mode) != 0) ++warnings;
+                folderTimes.emplace_back(target, entryTime);
+            }
+            continue;
+        }
+        int reason = 0;
+        zip_file_t* zf = OpenEntry(za, s.index, s.name, reason);
+        if (m_bAbortRequest) {
+            if (zf) zip_fclose(zf);
+            zip_discard(za);
+            return kResultAborted;
+        }
+        if (!zf) {
+            m_events->FileFailed({s.name, target, reason});
+            ++fileErrors;
+            continue;
+        }
+        platform::CreateFolderPath(platform::FolderPart(target));
+        // The target is replaced only once the entry has read to its end
+        // and passed its checks.
+        std::string temp = platform::FolderPart(target) + "/." + platform::FileNamePart(target) + ".XXXXXX";
+        int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) {
+            zip_fclose(zf);
+            m_events->FileFailed({s.name, target, kFailCannotWrite});
+            ++fileErrors;
+            continue;
+        }
+        uint64_t entryDone = 0;
+        bool writeFailed = false;
+        const int read = ReadEntry(zf, [&](const char* data, size_t n) {
+            for (size_t off = 0; off < n;) {
+                const ssize_t w = ::write(fd, data + off, n - off);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) {
+                    writeFailed = true;
+                    return false;
+                }
+                off += static_cast<size_t>(w);
+            }
+            entryDone += n;
+            done += n;
+            if (!throttle.Due()) return true;
+            m_events->FileProgress(s.name, Percent(entryDone, s.st.size));
+            m_events->OverallProgress({total, done, Percent(done, total), static_cast<uint32_t>(selected.size()),
+                                       static_cast<uint32_t>(k), Percent(done, total)});
+            return !CheckAbort();
+        });
+        zip_fclose(zf);
+        if (read != 0 || writeFailed || ::fsync(fd) != 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            if (read < 0 && !writeFailed) {
+                zip_discard(za);
+                return kResultAborted;
+            }
+            m_events->FileFailed({s.name, target, writeFailed ? kFailCannotWrite : read});
+            ++fileErrors;
+            continue;
+        }
+        if (::fchmod(fd, mode ? mode : 0644) != 0) {
+            ++warnings;
+            m_events->WarningRaised(target, kWarnPermissionsNotRestored);
+        }
+        const struct timespec times[2] = {{entryTime, 0}, {entryTime, 0}};
+        if (::futimens(fd, times) != 0) {
+            ++warnings;
+            m_events->WarningRaised(target, kWarnTimesNotRestored);
+        }
+        ::close(fd);
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
+            ::unlink(temp.c_str());
+            m_events->FileFailed({s.name, target, kFailCannotWrite});
+            ++fileErrors;
+            continue;
+        }
+        m_events->FileProgress(s.name, 100);
+    }
+    // Folder times last: writing their files changed them.
+    for (auto it = folderTimes.rbegin(); it != folderTimes.rend(); ++it) {
+        const struct timespec times[2] = {{it->second, 0}, {it->second, 0}};
+        ::utimensat(AT_FDCWD, it->first.c_str(), times, 0);
+    }
+    m_events->OverallProgress({total, total, 100, static_cast<uint32_t>(selected.size()),
+                               static_cast<uint32_t>(selected.size()), 100});
+    zip_discard(za);
+    if (fileErrors) return kResultFileErrors;
+    return warnings ? kResultWarnings : kResultSuccess;
+}
+
+namespace {
+
+// Opens the archive for a rewrite whose result goes to writePath.
+zip_t* OpenForRewrite(const ArchiveFileTarget& target, int& result) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = CreateArchiveSource(target, &error);
+    zip_t* za = source ? zip_open_from_source(source, 0, &error) : nullptr;
+    const int code = zip_error_code_zip(&error);
+    zip_error_fini(&error);
+    if (!za) {
+        if (source) zip_source_free(source);
+        result = code == ZIP_ER_MULTIDISK ? kResultSplitNotUpdatable : OpenResult(code);
+    }
+    return za;
+}
+
+}  // namespace
+
+int CXceedZip::RemoveFiles() {
+    ActiveScope active(m_nActiveOperation, kRemoving);
+    if (!platform::PathExists(m_strArchivePath)) return kResultCannotOpen;
+    int result = kResultSuccess;
+    zip_t* za = OpenForRewrite({m_strArchivePath, m_strArchivePath, ""}, result);
+    if (!za) return result;
+    std::vector<std::pair<std::string, std::string>> removed;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        const char* raw = zip_get_name(za, index, 0);
+        if (!raw) continue;
+        const std::string name = raw;
+        bool match = false;
+        for (const auto& spec : m_fileSpecs) match = match || MatchEntrySpec(spec, name);
+        if (!match) continue;
+        std::string base = GetBasePath(za, index);
+        if (base.empty()) base = "/";
+        if (zip_delete(za, index) == 0) removed.emplace_back(name, base);
+    }
+    if (removed.empty()) {
+        zip_discard(za);
+        return kResultNothingToDo;
+    }
+    zip_register_cancel_callback_with_state(
+        za, [](zip_t*, void* self) { return static_cast<CXceedZip*>(self)->CheckAbort() ? 1 : 0; }, nullptr, this);
+    if (zip_close(za) != 0) {
+        const int code = zip_error_code_zip(zip_get_error(za));
+        zip_discard(za);
+        return m_bAbortRequest || code == ZIP_ER_CANCELLED ? kResultAborted : kResultCannotWrite;
+    }
+    for (const auto& [name, base] : removed) m_events->FileRemoved(name, base);
+    return kResultSuccess;
+}
+
+int CXceedZip::CopyToArchive(const std::string& targetPath) {
+    ActiveScope active(m_nActiveOperation, kCopying);
+    if (targetPath.empty() || platform::SamePath(targetPath, m_strArchivePath)) return kResultCannotOpen;
+    if (platform::PathExists(targetPath)) return kResultTargetExists;
+    if (!platform::PathExists(m_strArchivePath)) return kResultCannotOpen;
+    int result = kResultSuccess;
+    zip_t* za = OpenForRewrite({m_strArchivePath, targetPath, ""}, result);
+    if (!za) return result;
+    const zip_int64_t count = zip_get_num_entries(za, 0);
+    zip_int64_t kept = 0;
+    Throttle throttle;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (throttle.Due() && CheckAbort()) {
+            zip_discard(za);
+            return kResultAborted;
+        }
+        const auto index = static_cast<zip_uint64_t>(i);
+        const char* raw = zip_get_name(za, index, 0);
+        if (!raw) continue;
+        std::string base = GetBasePath(za, index);
+        if (base.empty()) base = "/";
+        SelectFileForCopyArgs args{raw, base, IsFolderName(raw) ? kFolderAttribute : 32u, true};
+        m_events->SelectFileForCopy(args);
+        if (args.skip)
+            zip_delete(za, index);
+        else
+            ++kept;
+    }
+    if (kept == 0) {
+        zip_discard(za);
+        return kResultNothingToDo;
+    }
+    if (kept == count) {
+        // libzip writes nothing for an unchanged archive: every entry is
+        // wanted, so the copy is the file itself.
+        zip_discard(za);
+        return platform::CopyFileAtomically(m_strArchivePath, targetPath) == 0 ? kResultSuccess : kResultCannotWrite;
+    }
+    zip_register_cancel_callback_with_state(
+        za, [](zip_t*, void* self) { return static_cast<CXceedZip*>(self)->CheckAbort() ? 1 : 0; }, nullptr, this);
+    if (zip_close(za) != 0) {
+        const int code = zip_error_code_zip(zip_get_error(za));
+        zip_discard(za);
+        return m_bAbortRequest || code == ZIP_ER_CANCELLED ? kResultAborted : kResultCannotWrite;
+    }
+    return kResultSuccess;
+}
+
+}  // namespace zipcomponent

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "zipcomponent/ZipCodes.h"
+#include "zipcomponent/ZipEvents.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct zip;
+struct zip_file;
+
+namespace zipcomponent {
+
+enum ActiveOperation : int { kIdle = 0, kSurveying = 1, kListing = 2, kWriting = 3, kExtracting = 4, kRemoving = 5,
+                             kTesting = 6, kCopying = 7 };
+
+// One entry of a ListContents result.
+struct ZipContentsItem {
+    std::string name;        // as stored: relative to "/", folders end in "/"
+    std::string basePath;    // the root the name is relative to
+    uint32_t attributes;     // 16 for a folder
+    time_t modified;
+    bool encrypted;
+    bool skipped;            // the entry cannot be read back (unsupported method)
+    uint64_t size;
+    uint64_t compressedSize;
+};
+
+class ZipContents {
+public:
+    int GetCount() const { return static_cast<int>(m_items.size()); }
+    // Items are numbered from 1.
+    const ZipContentsItem& Item(int number) const { return m_items.at(static_cast<size_t>(number - 1)); }
+    std::vector<ZipContentsItem> m_items;
+};
+
+struct ArchiveStatistics {
+    uint32_t entries = 0;
+    uint32_t compressedLow = 0, compressedHigh = 0;
+    uint32_t uncompressedLow = 0, uncompressedHigh = 0;
+    int16_t ratio = 0;      // percent saved
+    int16_t folders = 0;    // folder entries
+};
+
+// The zip component: every backup is written and read through it. Results
+// are the codes of ZipCodes.h; events go to the sink given at construction.
+class CXceedZip {
+public:
+    explicit CXceedZip(IXceedZipEvents* events = nullptr) : m_events(events ? events : &m_noEvents) {}
+    CXceedZip(const CXceedZip&) = delete;
+    CXceedZip& operator=(const CXceedZip&) = delete;
+
+    void SetEvents(IXceedZipEvents* events) { m_events = events ? events : &m_noEvents; }
+
+    // Properties.
+    std::string m_strArchivePath;
+    uint32_t m_nPartSizeLimit = 0;
+    int m_nSpanningMode = 0;
+    bool m_bUseTempArchive = false;
+    std::string m_strTempArchiveFolder;
+    bool m_bKeepEntryPaths = true;
+    std::string m_strExtractFolder;
+    bool m_bSkipExistingTargets = false;
+    bool m_bSkipMissingTargets = false;
+    bool m_bSkipNotNewer = false;
+    int m_nPackingLevel = 6;
+    std::string m_strArchivePassword;
+    bool m_bAbortRequest = false;
+
+    int GetActiveOperation() const { return m_nActiveOperation; }
+
+    // Specification lists, one specification per line.
+    std::string GetFileSpecList() const;
+    void SetFileSpecList(const std::string& list);
+    std::string GetExcludeSpecList() const;
+    void SetExcludeSpecList(const std::string& list);
+    void AddFileSpec(const std::string& spec);
+    void AddExcludeSpec(const std::string& spec);
+
+    // Options set by number. 202 true lists the folders that entries imply
+    // even where the zip holds no entry of their own.
+    void SetOption(int id, int64_t value) { m_options[id] = value; }
+    int64_t GetOption(int id) const;
+
+    int SurveyFiles(bool);
+    int WriteArchive();
+    int ExtractFiles();
+    int RemoveFiles();
+    int TestArchive(bool);
+    int ListContents(ZipContents& contents, int flag);
+    int CopyToArchive(const std::string& targetPath);
+    // Entry count, part count, comment length, encrypted entries, and
+    // whether the archive is split (a split backup is not archived).
+    int ReadArchiveInfo(int& entries, int& parts, int& commentLength, short& encrypted, bool& split);
+    int ReadArchiveStatistics(ArchiveStatistics& statistics);
+    static std::string DescribeCode(int kind, int code) { return zipcomponent::DescribeCode(kind, code); }
+
+private:
+    struct Candidate;
+    bool CheckAbort();
+    // Opens an entry for reading, asking for a password while it is missing
+    // or wrong. Null with `reason` set when it cannot be opened.
+    ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);
+    void CollectCandidates(std::vector<Candidate>& out) const;
+    bool IsExcluded(const std::string& absolutePath) const;
+
+    IXceedZipEvents m_noEvents;
+    IXceedZipEvents* m_events;
+    std::vector<std::string> m_fileSpecs;
+    std::vector<std::string> m_excludeSpecs;
+    std::map<int, int64_t> m_options;
+    int m_nActiveOperation = kIdle;
+    std::function<bool(size_t, uint64_t)> m_readObserver;
+};
+
+}  // namespace zipcomponent
