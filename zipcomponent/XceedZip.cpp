@@ -799,6 +799,15 @@ zip_t* OpenForRewrite(const ArchiveFileTarget& target, int& result) {
 
 }  // namespace
 
+int CXceedZip::CloseRewrite(::zip* za) {
+    zip_register_cancel_callback_with_state(
+        za, [](zip_t*, void* self) { return static_cast<CXceedZip*>(self)->CheckAbort() ? 1 : 0; }, nullptr, this);
+    if (zip_close(za) == 0) return kResultSuccess;
+    const int code = zip_error_code_zip(zip_get_error(za));
+    zip_discard(za);
+    return m_bAbortRequest || code == ZIP_ER_CANCELLED ? kResultAborted : kResultCannotWrite;
+}
+
 int CXceedZip::RemoveFiles() {
     ActiveScope active(m_nActiveOperation, kRemoving);
     if (!platform::PathExists(m_strArchivePath)) return kResultCannotOpen;
@@ -823,13 +832,7 @@ int CXceedZip::RemoveFiles() {
         zip_discard(za);
         return kResultNothingToDo;
     }
-    zip_register_cancel_callback_with_state(
-        za, [](zip_t*, void* self) { return static_cast<CXceedZip*>(self)->CheckAbort() ? 1 : 0; }, nullptr, this);
-    if (zip_close(za) != 0) {
-        const int code = zip_error_code_zip(zip_get_error(za));
-        zip_discard(za);
-        return m_bAbortRequest || code == ZIP_ER_CANCELLED ? kResultAborted : kResultCannotWrite;
-    }
+    if (int result = CloseRewrite(za)) return result;
     for (const auto& [name, base] : removed) m_events->FileRemoved(name, base);
     return kResultSuccess;
 }
@@ -872,14 +875,7 @@ int CXceedZip::CopyToArchive(const std::string& targetPath) {
         zip_discard(za);
         return platform::CopyFileAtomically(m_strArchivePath, targetPath) == 0 ? kResultSuccess : kResultCannotWrite;
     }
-    zip_register_cancel_callback_with_state(
-        za, [](zip_t*, void* self) { return static_cast<CXceedZip*>(self)->CheckAbort() ? 1 : 0; }, nullptr, this);
-    if (zip_close(za) != 0) {
-        const int code = zip_error_code_zip(zip_get_error(za));
-        zip_discard(za);
-        return m_bAbortRequest || code == ZIP_ER_CANCELLED ? kResultAborted : kResultCannotWrite;
-    }
-    return kResultSuccess;
+    return CloseRewrite(za);
 }
 
 }  // namespace zipcomponent

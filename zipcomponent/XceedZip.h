@@ -104,6 +104,8 @@ private:
     bool CheckAbort();
     // Opens an entry for reading, asking for a password while it is missing
     // or wrong. Null with `reason` set when it cannot be opened.
+    // Writes a rewritten archive out; 0, 518 or 507.
+    int CloseRewrite(::zip* za);
     ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);
     void CollectCandidates(std::vector<Candidate>& out) const;
     bool IsExcluded(const std::string& absolutePath) const;
