@@ -6,6 +6,7 @@
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
 #include "zipcomponent/FileSpec.h"
+#include "zipcomponent/SplitArchive.h"
 
 #include <zip.h>
 
@@ -63,12 +64,26 @@ int OpenResult(int zipError) {
     }
 }
 
+// Opens a plain or split archive for reading.
 zip_t* OpenForReading(const std::string& path, int& result) {
     int error = 0;
     zip_t* za = path.empty() ? nullptr : zip_open(path.c_str(), ZIP_RDONLY, &error);
     result = za ? kResultSuccess : (path.empty() ? kResultCannotOpen : OpenResult(error));
+    if (za || error != ZIP_ER_MULTIDISK) return za;
+    zip_source_t* joined = CreateJoinedSource(path, result);
+    if (!joined) return nullptr;
+    zip_error_t zerr;
+    zip_error_init(&zerr);
+    za = zip_open_from_source(joined, ZIP_RDONLY, &zerr);
+    if (!za) {
+        zip_source_free(joined);
+        result = kResultDamaged;
+    }
+    zip_error_fini(&zerr);
     return za;
 }
+
+constexpr uint64_t kMinimumPartSize = 65536;
 
 std::string EntryNameFor(const std::string& absolutePath, bool isFolder) {
     std::string name = absolutePath;
@@ -236,12 +251,18 @@ int CXceedZip::WriteArchive() {
     if (candidates.empty()) return kResultNothingToDo;
 
     const bool existed = platform::PathExists(m_strArchivePath);
+    if (existed && CountDisks(m_strArchivePath) > 1) return kResultSplitNotUpdatable;
     std::string tempFolder;
     if (m_bUseTempArchive)
         tempFolder = m_strTempArchiveFolder.empty() ? platform::GetWindowsTempFolder() : m_strTempArchiveFolder;
+    // With a part size limit the zip is first built whole, then laid out in parts.
+    const std::string linearPath = m_nPartSizeLimit ? (tempFolder.empty() ? platform::FolderPart(m_strArchivePath)
+                                                                          : tempFolder) +
+                                                          "/." + platform::FileNamePart(m_strArchivePath) + ".whole"
+                                                    : m_strArchivePath;
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = CreateArchiveSource({m_strArchivePath, m_strArchivePath, tempFolder}, &error);
+    zip_source_t* source = CreateArchiveSource({m_strArchivePath, linearPath, tempFolder}, &error);
     zip_t* za = source ? zip_open_from_source(source, ZIP_CREATE, &error) : nullptr;
     const int openError = zip_error_code_zip(&error);
     zip_error_fini(&error);
@@ -386,6 +407,8 @@ int CXceedZip::WriteArchive() {
         processed = 0;
         if (zip_close(za) == 0) {
             m_readObserver = nullptr;
+            if (linearPath != m_strArchivePath)
+                if (int result = PlaceLinearArchive(linearPath)) return result;
             m_events->OverallProgress({totalBytes, totalBytes, 100, totalFiles, totalFiles, 100});
             return fileErrors ? kResultFileErrors : kResultSuccess;
         }
@@ -413,6 +436,23 @@ int CXceedZip::WriteArchive() {
     zip_discard(za);
     m_readObserver = nullptr;
     return kResultCannotWrite;
+}
+
+int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
+    struct stat st {};
+    const uint64_t limit = std::max<uint64_t>(m_nPartSizeLimit, kMinimumPartSize);
+    int err = 0;
+    if (::stat(linearPath.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) <= limit) {
+        if (::rename(linearPath.c_str(), m_strArchivePath.c_str()) != 0) {
+            err = errno == EXDEV ? platform::CopyFileAtomically(linearPath, m_strArchivePath) : errno;
+        }
+    } else {
+        FilePartSink sink(m_strArchivePath, limit);
+        int parts = 0;
+        err = WriteSplitArchive(linearPath, sink, parts);
+    }
+    ::unlink(linearPath.c_str());
+    return err ? kResultCannotWrite : kResultSuccess;
 }
 
 int CXceedZip::ListContents(ZipContents& contents, int) {
@@ -471,17 +511,12 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
     entries = parts = commentLength = 0;
     encrypted = 0;
     split = false;
-    int error = 0;
-    zip_t* za = zip_open(m_strArchivePath.c_str(), ZIP_RDONLY, &error);
-    if (!za) {
-        if (error == ZIP_ER_MULTIDISK) {
-            split = true;
-            return kResultSuccess;
-        }
-        return OpenResult(error);
-    }
+    int result;
+    zip_t* za = OpenForReading(m_strArchivePath, result);
+    if (!za) return result;
     entries = static_cast<int>(zip_get_num_entries(za, 0));
-    parts = 1;
+    parts = std::max(1, CountDisks(m_strArchivePath));
+    split = parts > 1;
     zip_get_archive_comment(za, &commentLength, 0);
     for (int i = 0; i < entries; ++i) {
         zip_stat_t st;
@@ -811,6 +846,7 @@ int CXceedZip::CloseRewrite(::zip* za) {
 int CXceedZip::RemoveFiles() {
     ActiveScope active(m_nActiveOperation, kRemoving);
     if (!platform::PathExists(m_strArchivePath)) return kResultCannotOpen;
+    if (CountDisks(m_strArchivePath) > 1) return kResultSplitNotUpdatable;
     int result = kResultSuccess;
     zip_t* za = OpenForRewrite({m_strArchivePath, m_strArchivePath, ""}, result);
     if (!za) return result;
@@ -842,6 +878,7 @@ int CXceedZip::CopyToArchive(const std::string& targetPath) {
     if (targetPath.empty() || platform::SamePath(targetPath, m_strArchivePath)) return kResultCannotOpen;
     if (platform::PathExists(targetPath)) return kResultTargetExists;
     if (!platform::PathExists(m_strArchivePath)) return kResultCannotOpen;
+    if (CountDisks(m_strArchivePath) > 1) return kResultSplitNotUpdatable;
     int result = kResultSuccess;
     zip_t* za = OpenForRewrite({m_strArchivePath, targetPath, ""}, result);
     if (!za) return result;

@@ -104,6 +104,9 @@ private:
     bool CheckAbort();
     // Opens an entry for reading, asking for a password while it is missing
     // or wrong. Null with `reason` set when it cannot be opened.
+    // Puts a finished whole zip in place: as it is, or in parts when it is
+    // larger than the part size limit.
+    int PlaceLinearArchive(const std::string& linearPath);
     // Writes a rewritten archive out; 0, 518 or 507.
     int CloseRewrite(::zip* za);
     ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);
