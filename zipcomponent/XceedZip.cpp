@@ -774,7 +774,7 @@ int CXceedZip::ExtractFiles() {
             return !CheckAbort();
         });
         zip_fclose(zf);
-        if (read != 0 || writeFailed || ::fsync(fd) != 0) {
+        if (read != 0 || writeFailed) {
             ::close(fd);
             ::unlink(temp.c_str());
             if (read < 0 && !writeFailed) {
