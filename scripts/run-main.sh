@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, makes a small sample folder and a backup job
-# for it, and shows the job. Everything lives in a scratch folder so the
+# for it, and runs the backup headless. Everything lives in a scratch folder so the
 # user's own settings and jobs are never touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,8 +16,11 @@ head -c 100000 /dev/urandom > "$scratch/sample/photo.raw"
 
 job="$scratch/Sample.vlj"
 tool=build/tools/vellora-job
-"$tool" new "$job"
-"$tool" add "$job" 6 "$scratch/sample"
-"$tool" set "$job" "m_strBackupFile=$scratch/backup/Sample.velarc" "m_strDescription=Sample folder"
-"$tool" show "$job"
-echo "Job written to $job"
+if [ ! -e "$job" ]; then
+  "$tool" new "$job"
+  "$tool" add "$job" 6 "$scratch/sample"
+  "$tool" set "$job" "m_strBackupFile=$scratch/backup/Sample.velarc" "m_strDescription=Sample folder"
+fi
+echo "Job: $job"
+build/tools/gorvex-engine-run "$job"
+unzip -t "$scratch/backup/Sample.velarc"

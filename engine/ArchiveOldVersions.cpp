@@ -1,0 +1,228 @@
+#include "engine/BackupEngine.h"
+
+#include "engine/Wildcard.h"
+#include "jobmodel/BackupIndexFile.h"
+#include "jobmodel/NameValidation.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace engine {
+
+using namespace zipcomponent;
+namespace lb = logbook;
+
+namespace {
+
+bool Contains(const std::vector<std::string>& list, const std::string& path) {
+    return std::any_of(list.begin(), list.end(), [&](const std::string& e) { return platform::SamePath(e, path); });
+}
+
+// Day first when the user's date format puts the day before the month.
+bool DayFirst() {
+    locale_t userLocale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    if (!userLocale) return false;
+    const std::string format = nl_langinfo_l(D_FMT, userLocale);
+    freelocale(userLocale);
+    const size_t day = format.find_first_of("de");
+    const size_t month = format.find_first_of("mbB");
+    return day != std::string::npos && month != std::string::npos && day < month;
+}
+
+std::string ArchiveDateText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    locale_t userLocale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    if (!userLocale) userLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+    char text[128] = "";
+    strftime_l(text, sizeof text, DayFirst() ? "%d %b %Y %H'%M" : "%b %d %Y %H'%M", &local, userLocale);
+    freelocale(userLocale);
+    return jobmodel::MakeValidFileName('_', text);
+}
+
+struct BackupName {
+    std::string stem;       // path without its extension
+    std::string extension;  // with its dot, or empty
+};
+
+BackupName SplitExtension(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {path, ""};
+    return {path.substr(0, dot), path.substr(dot)};
+}
+
+}  // namespace
+
+int CBackupEngine::ArchiveOldVersions() {
+    const auto& backup = m_doc.m_BackupSettings;
+    const auto& options = m_doc.m_JobOptions;
+    const bool spanning = options.m_nDiskSpanning == jobmodel::kSpanAlways ||
+                          options.m_nDiskSpanning == jobmodel::kSpanEnable;
+    // 1.
+    if (!options.m_bArchiveOldVersions || (m_media.IsRemovable(backup.m_strBackupFile) && spanning)) return 0;
+    // 2.
+    m_archiveList.clear();
+    m_archivedFolders.clear();
+    m_zip.SetFileSpecList("");
+    m_zip.SetOption(307, 0);
+    m_zip.SetOption(306, 0);
+    m_zip.m_bSkipExistingTargets = m_zip.m_bSkipMissingTargets = m_zip.m_bSkipNotNewer = false;
+    m_zip.SetOption(311, 0);
+    m_zip.m_bUseTempArchive = m_bUseTempFile;
+    m_zip.m_strTempArchiveFolder = m_strTempFolder;
+    // 3.
+    if (!platform::PathExists(backup.m_strBackupFile)) return 0;
+    auto failed = [&](const std::string& text, int result) {
+        m_log.AddEntry(text + CXceedZip::DescribeCode(kKindResult, result), lb::kLogSystemError);
+        return result == kResultAborted ? 3 : 4;
+    };
+    // 4.
+    int entries, parts, commentLength;
+    short encrypted;
+    bool split;
+    int result = m_zip.ReadArchiveInfo(entries, parts, commentLength, encrypted, split);
+    if (result > 1)
+        return failed("Archive Operation Failed, could not read backup information: Some files may not have been "
+                      "extracted or removed!\n",
+                      result);
+    if (split) return 0;
+    // 5.
+    Status("Determining archive files..");
+    ZipContents contents;
+    result = m_zip.ListContents(contents, 0);
+    if (result > 1)
+        return failed("Archive Operation Failed, could not read the backup contents: Some files may not have been "
+                      "extracted or removed!\n",
+                      result);
+    // 6.
+    const std::vector<std::string> patterns = SplitFileTypes(backup.m_strFileTypes);
+    const int mode = backup.m_nFileFilterMode;
+    for (int i = 1; i <= contents.GetCount(); ++i) {
+        if (AbortPending()) return 3;
+        const ZipContentsItem& entry = contents.Item(i);
+        const std::string path =
+            (entry.basePath.empty() || entry.basePath.back() != '/' ? entry.basePath + "/" : entry.basePath) +
+            entry.name;
+        const bool folderEntry = (entry.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) || path.back() == '/';
+        const std::string trimmed = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+        const std::string folder = folderEntry ? trimmed : platform::FolderPart(path);
+        bool obsolete = !Contains(m_folders, folder) && !Contains(m_singleFiles, path);
+        bool changed = false;
+        if (!obsolete && folderEntry) {
+            obsolete = Contains(m_excludedFolders, folder);
+        } else if (!obsolete) {
+            const bool matched = std::any_of(patterns.begin(), patterns.end(),
+                                             [&](const std::string& p) { return MatchWildcard(p, path); });
+            if (matched && mode == jobmodel::kFilterExclude) obsolete = true;
+            if (!matched && mode != jobmodel::kFilterExclude) obsolete = true;
+            if (!obsolete) obsolete = Contains(m_excludedFolders, folder) || Contains(m_excludedFiles, path);
+            if (!obsolete) {
+                const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd < 0) {
+                    obsolete = errno == ENOENT && platform::IsFolder(folder);
+                } else {
+                    struct stat st {};
+                    if (::fstat(fd, &st) == 0 && st.st_mtime > entry.modified) changed = true;
+                    ::close(fd);
+                }
+            }
+        }
+        if (obsolete) {
+            m_zip.AddFileSpec(entry.name);
+            m_archiveList.push_back(entry.name);
+        } else if (changed) {
+            m_archiveList.push_back(entry.name);
+        }
+    }
+    // 7, 8.
+    if (!m_archiveList.empty()) {
+        const BackupName name = SplitExtension(backup.m_strBackupFile);
+        std::string archivePath = name.stem + "_Archived_" + ArchiveDateText() + name.extension;
+        // Two runs in one minute must not share an archive: a later one would
+        // otherwise lose the earlier one's old versions.
+        for (int n = 2; platform::PathExists(archivePath); ++n)
+            archivePath = name.stem + "_Archived_" + ArchiveDateText() + " " + std::to_string(n) + name.extension;
+        if (!jobmodel::IsValidFileName(platform::FileNamePart(archivePath)) || !jobmodel::IsValidPath(archivePath)) {
+            m_log.AddEntry("Internal Error: Invalid Filename " + archivePath + "\nNo files have been archived!",
+                           lb::kLogSystemError);
+            return 4;
+        }
+        Status("Extracting archive files..");
+        result = m_zip.CopyToArchive(archivePath);
+        if (result > 1)
+            return failed("Error: Failed to make the archive backup. No old file versions have been archived!\n",
+                          result);
+        char text[4096];
+        std::snprintf(text, sizeof text, "The Archive Backup was successfully saved to %s", archivePath.c_str());
+        m_log.AddEntry(text, lb::kLogSummary);
+        jobmodel::CBackupIndexFile(m_doc.GetPathName(), archivePath).Save(&m_archivedFolders);
+    }
+    // 9.
+    if (!m_zip.GetFileSpecList().empty()) {
+        Status("Removing Obsolete Files...");
+        result = m_zip.RemoveFiles();
+        if (result > 1)
+            return failed("Remove Obsolete Files operation Failed. Some files may not have been removed!\n", result);
+    }
+    // 10.
+    const int purgeDays = options.GetPurgeDays();
+    if (purgeDays > 0) {
+        const BackupName name = SplitExtension(backup.m_strBackupFile);
+        const std::string folder = platform::FolderPart(backup.m_strBackupFile);
+        const std::string prefix = platform::FileNamePart(name.stem) + "_Archived_";
+        DIR* dir = ::opendir(folder.c_str());
+        std::vector<std::string> archives;
+        while (dir) {
+            dirent* e = ::readdir(dir);
+            if (!e) break;
+            const std::string file = e->d_name;
+            if (file.size() >= prefix.size() + name.extension.size() && file.compare(0, prefix.size(), prefix) == 0 &&
+                file.compare(file.size() - name.extension.size(), name.extension.size(), name.extension) == 0)
+                archives.push_back(folder + "/" + file);
+        }
+        if (dir) ::closedir(dir);
+        const auto now = std::chrono::system_clock::now();
+        for (const auto& archive : archives) {
+            const auto created = platform::GetFileTimes(archive).creation;
+            if (!created) continue;
+            const auto days = std::chrono::duration_cast<std::chrono::hours>(now - *created).count() / 24;
+            if (days > purgeDays) {
+                platform::DeleteToRecycleBin(archive);
+                jobmodel::CBackupIndexFile(m_doc.GetPathName(), archive).Delete();
+            }
+        }
+    }
+    return 0;
+}
+
+void CBackupEngine::SelectFileForCopy(SelectFileForCopyArgs& a) {
+    auto it = std::find(m_archiveList.begin(), m_archiveList.end(), a.name);
+    if (it == m_archiveList.end()) {
+        a.skip = true;
+        return;
+    }
+    a.skip = false;
+    m_archiveList.erase(it);
+    if (a.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) return;
+    const std::string base = a.basePath.empty() || a.basePath.back() != '/' ? a.basePath + "/" : a.basePath;
+    const std::string folder = platform::FolderPart(base + a.name);
+    if (m_archivedFolders.empty() || m_archivedFolders.back() != folder) m_archivedFolders.push_back(folder);
+}
+
+void CBackupEngine::FileRemoved(const std::string& name, const std::string& basePath) {
+    const std::string base = basePath.empty() || basePath.back() != '/' ? basePath + "/" : basePath;
+    m_log.AddEntry(base + name, lb::kLogFileRemoved);
+}
+
+}  // namespace engine

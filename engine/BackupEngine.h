@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/RunView.h"
+#include "jobmodel/AppDoc.h"
+#include "jobmodel/SettingsRegistry.h"
+#include "logbook/LogContent.h"
+#include "zipcomponent/XceedZip.h"
+
+#include <string>
+#include <vector>
+
+namespace engine {
+
+enum RunStatus : int {
+    kRunCompleted = 0,
+    kRunAborted = 1,
+    kRunFailed = 2,
+    kRunArchiveAborted = 3,
+    kRunArchiveFailed = 4,
+    kRunVerifyAborted = 5,
+    kRunVerifyFailed = 6,
+};
+
+// One backup run of a loaded job: builds the file lists, has the zip
+// component write the backup, archives old versions, verifies, and finishes
+// with the log, sounds and balloons. Runs on the caller's thread.
+class CBackupEngine : public zipcomponent::IXceedZipEvents {
+public:
+    CBackupEngine(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings, IRunView& view,
+                  CRemovableMedia& media);
+
+    void RunBackup();
+    int ShowRunMessage(bool suppressible, const std::string& text, unsigned style);
+    int ArchiveOldVersions();
+    int VerifyBackup();
+    void CompleteRun(int status);
+
+    // The Abort command and a confirmed close.
+    void RequestAbort();
+
+    // The final status text of the run, empty until it ends.
+    const std::string& FinalStatus() const { return m_strFinalStatus; }
+    bool RunClean() const { return m_bClean; }
+    logbook::CBackupLog& Log() { return m_log; }
+    zipcomponent::CXceedZip& Zip() { return m_zip; }
+
+    // The run context.
+    std::vector<std::string> m_folders;
+    std::vector<std::string> m_singleFiles;
+    std::vector<std::string> m_excludedFolders;
+    std::vector<std::string> m_excludedFiles;
+    bool m_bUseTempFile = false;
+    std::string m_strTempFolder;
+    bool m_bPasswordChanged = false;
+    int m_nDisks = 1;
+    bool m_bSplitActive = false;
+    uint32_t m_nSurveyFiles = 0;
+    uint64_t m_nSurveyBytes = 0;
+    bool m_bWarningSeen = false;
+    bool m_bAbortRequested = false;
+
+    // Events of the zip component.
+    void PrepareFile(zipcomponent::PrepareFileArgs& args) override;
+    void FileFailed(const zipcomponent::FileFailedArgs& args) override;
+    void WarningRaised(const std::string& file, int code) override;
+    void OperationTotals(uint32_t files, uint64_t bytes) override;
+    void DescriptionQuery(std::string& text) override;
+    void FileProgress(const std::string& file, int percent) override;
+    void OverallProgress(const zipcomponent::OverallProgressArgs& args) override;
+    void SelectFileForCopy(zipcomponent::SelectFileForCopyArgs& args) override;
+    void FileRemoved(const std::string& name, const std::string& basePath) override;
+
+private:
+    void Status(const std::string& text) { m_view.SetStatus(text, kColourPlain, false); }
+    bool AbortPending();
+    void SortSelection();
+    void AddFileSpecifications();
+    int WriteBackup();
+    bool DeleteBackupFile();
+    void WriteIndexFile();
+    void PlayEventSound(const char* eventName);
+    std::string DocumentTitle() const;
+
+    jobmodel::CAppDoc& m_doc;
+    const jobmodel::CSettingsRegistry& m_settings;
+    IRunView& m_view;
+    CRemovableMedia& m_media;
+    zipcomponent::CXceedZip m_zip;
+    logbook::CBackupLog m_log;
+
+    uint32_t m_nPreparedFiles = 0;
+    bool m_bArchiveFailed = false;
+    std::vector<std::string> m_archiveList;
+    std::vector<std::string> m_archivedFolders;
+    std::string m_strFinalStatus;
+    bool m_bClean = false;
+};
+
+}  // namespace engine

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace engine {
+
+// Case-insensitive match of the file name part of `path` against one
+// pattern with "*" and "?"; "*.*", "*" and "." match every name.
+bool MatchWildcard(const std::string& pattern, const std::string& path);
+
+// The ":"-separated file-type patterns of a job, up to the first empty one.
+std::vector<std::string> SplitFileTypes(const std::string& fileTypes);
+
+}  // namespace engine
