@@ -38,8 +38,8 @@ bool DayFirst() {
     return day != std::string::npos && month != std::string::npos && day < month;
 }
 
-std::string ArchiveDateText() {
-    const std::time_t now = std::time(nullptr);
+std::string ArchiveDateText(std::chrono::system_clock::time_point when) {
+    const std::time_t now = std::chrono::system_clock::to_time_t(when);
     std::tm local {};
     localtime_r(&now, &local);
     locale_t userLocale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
@@ -148,11 +148,11 @@ int CBackupEngine::ArchiveOldVersions() {
     // 7, 8.
     if (!m_archiveList.empty()) {
         const BackupName name = SplitExtension(backup.m_strBackupFile);
-        std::string archivePath = name.stem + "_Archived_" + ArchiveDateText() + name.extension;
+        std::string archivePath = name.stem + "_Archived_" + ArchiveDateText(m_now()) + name.extension;
         // Two runs in one minute must not share an archive: a later one would
         // otherwise lose the earlier one's old versions.
         for (int n = 2; platform::PathExists(archivePath); ++n)
-            archivePath = name.stem + "_Archived_" + ArchiveDateText() + " " + std::to_string(n) + name.extension;
+            archivePath = name.stem + "_Archived_" + ArchiveDateText(m_now()) + " " + std::to_string(n) + name.extension;
         if (!jobmodel::IsValidFileName(platform::FileNamePart(archivePath)) || !jobmodel::IsValidPath(archivePath)) {
             m_log.AddEntry("Internal Error: Invalid Filename " + archivePath + "\nNo files have been archived!",
                            lb::kLogSystemError);
@@ -192,7 +192,7 @@ int CBackupEngine::ArchiveOldVersions() {
                 archives.push_back(folder + "/" + file);
         }
         if (dir) ::closedir(dir);
-        const auto now = std::chrono::system_clock::now();
+        const auto now = m_now();
         for (const auto& archive : archives) {
             const auto created = platform::GetFileTimes(archive).creation;
             if (!created) continue;

@@ -6,6 +6,8 @@
 #include "logbook/LogContent.h"
 #include "zipcomponent/XceedZip.h"
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,8 @@ public:
     uint64_t m_nSurveyBytes = 0;
     bool m_bWarningSeen = false;
     bool m_bAbortRequested = false;
+    // The clock archive names and purge ages are taken from.
+    std::function<std::chrono::system_clock::time_point()> m_now = [] { return std::chrono::system_clock::now(); };
 
     // Events of the zip component.
     void PrepareFile(zipcomponent::PrepareFileArgs& args) override;
