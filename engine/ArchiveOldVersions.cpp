@@ -15,6 +15,7 @@
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace engine {
 
@@ -23,9 +24,22 @@ namespace lb = logbook;
 
 namespace {
 
-bool Contains(const std::vector<std::string>& list, const std::string& path) {
-    return std::any_of(list.begin(), list.end(), [&](const std::string& e) { return platform::SamePath(e, path); });
-}
+// A run's path list as a set, for the lookups of every entry.
+class PathSet {
+public:
+    explicit PathSet(const std::vector<std::string>& paths) {
+        for (const auto& p : paths) m_paths.insert(Key(p));
+    }
+    bool Contains(const std::string& path) const { return m_paths.count(Key(path)) != 0; }
+
+private:
+    // The spelling SamePath treats as equal: no trailing separator.
+    static std::string Key(std::string p) {
+        if (p.size() > 1 && p.back() == '/') p.pop_back();
+        return p;
+    }
+    std::unordered_set<std::string> m_paths;
+};
 
 // Day first when the user's date format puts the day before the month.
 bool DayFirst() {
@@ -54,6 +68,11 @@ struct BackupName {
     std::string stem;       // path without its extension
     std::string extension;  // with its dot, or empty
 };
+
+// An entry's path on disk: its base path followed by its stored name.
+std::string SourcePath(const std::string& basePath, const std::string& name) {
+    return (basePath.empty() || basePath.back() != '/' ? basePath + "/" : basePath) + name;
+}
 
 BackupName SplitExtension(const std::string& path) {
     const size_t dot = path.rfind('.');
@@ -108,34 +127,33 @@ int CBackupEngine::ArchiveOldVersions() {
     // 6.
     const std::vector<std::string> patterns = SplitFileTypes(backup.m_strFileTypes);
     const int mode = backup.m_nFileFilterMode;
+    const PathSet folders(m_folders), singleFiles(m_singleFiles), excludedFolders(m_excludedFolders),
+        excludedFiles(m_excludedFiles);
     for (int i = 1; i <= contents.GetCount(); ++i) {
         if (AbortPending()) return 3;
         const ZipContentsItem& entry = contents.Item(i);
-        const std::string path =
-            (entry.basePath.empty() || entry.basePath.back() != '/' ? entry.basePath + "/" : entry.basePath) +
-            entry.name;
+        const std::string path = SourcePath(entry.basePath, entry.name);
         const bool folderEntry = (entry.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) || path.back() == '/';
         const std::string trimmed = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
         const std::string folder = folderEntry ? trimmed : platform::FolderPart(path);
-        bool obsolete = !Contains(m_folders, folder) && !Contains(m_singleFiles, path);
+        bool obsolete = !folders.Contains(folder) && !singleFiles.Contains(path);
         bool changed = false;
         if (!obsolete && folderEntry) {
-            obsolete = Contains(m_excludedFolders, folder);
+            obsolete = excludedFolders.Contains(folder);
         } else if (!obsolete) {
             const bool matched = std::any_of(patterns.begin(), patterns.end(),
                                              [&](const std::string& p) { return MatchWildcard(p, path); });
             if (matched && mode == jobmodel::kFilterExclude) obsolete = true;
             if (!matched && mode != jobmodel::kFilterExclude) obsolete = true;
-            if (!obsolete) obsolete = Contains(m_excludedFolders, folder) || Contains(m_excludedFiles, path);
+            if (!obsolete) obsolete = excludedFolders.Contains(folder) || excludedFiles.Contains(path);
             if (!obsolete) {
-                const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-                if (fd < 0) {
+                // Gone from a folder that still exists: obsolete. Any other
+                // failure (a missing folder, no access) leaves it alone.
+                struct stat st {};
+                if (::stat(path.c_str(), &st) != 0)
                     obsolete = errno == ENOENT && platform::IsFolder(folder);
-                } else {
-                    struct stat st {};
-                    if (::fstat(fd, &st) == 0 && st.st_mtime > entry.modified) changed = true;
-                    ::close(fd);
-                }
+                else
+                    changed = st.st_mtime > entry.modified;
             }
         }
         if (obsolete) {
@@ -215,14 +233,12 @@ void CBackupEngine::SelectFileForCopy(SelectFileForCopyArgs& a) {
     a.skip = false;
     m_archiveList.erase(it);
     if (a.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) return;
-    const std::string base = a.basePath.empty() || a.basePath.back() != '/' ? a.basePath + "/" : a.basePath;
-    const std::string folder = platform::FolderPart(base + a.name);
+    const std::string folder = platform::FolderPart(SourcePath(a.basePath, a.name));
     if (m_archivedFolders.empty() || m_archivedFolders.back() != folder) m_archivedFolders.push_back(folder);
 }
 
 void CBackupEngine::FileRemoved(const std::string& name, const std::string& basePath) {
-    const std::string base = basePath.empty() || basePath.back() != '/' ? basePath + "/" : basePath;
-    m_log.AddEntry(base + name, lb::kLogFileRemoved);
+    m_log.AddEntry(SourcePath(basePath, name), lb::kLogFileRemoved);
 }
 
 }  // namespace engine

@@ -33,8 +33,13 @@ int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::s
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
-        struct stat sub {};
-        if (::lstat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode)) subfolders.push_back(path);
+        // readdir's type spares a stat per entry; links are never followed.
+        if (e->d_type == DT_DIR) {
+            subfolders.push_back(path);
+        } else if (e->d_type == DT_UNKNOWN) {
+            struct stat sub {};
+            if (::lstat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode)) subfolders.push_back(path);
+        }
     }
     ::closedir(dir);
     std::sort(subfolders.begin(), subfolders.end());

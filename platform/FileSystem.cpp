@@ -57,14 +57,18 @@ bool IsFolder(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+uint32_t AttributesFromMode(uint32_t mode, const std::string& path) {
+    if (S_ISDIR(mode)) return 16;
+    uint32_t attributes = 32;
+    if (!(mode & S_IWUSR)) attributes |= 1;
+    if (FileNamePart(path).starts_with('.')) attributes |= 2;
+    return attributes;
+}
+
 uint32_t GetFileAttributes(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) return 0;
-    if (S_ISDIR(st.st_mode)) return 16;
-    uint32_t attributes = 32;
-    if (!(st.st_mode & S_IWUSR)) attributes |= 1;
-    if (FileNamePart(path).starts_with('.')) attributes |= 2;
-    return attributes;
+    return AttributesFromMode(st.st_mode, path);
 }
 
 int CreateFolderPath(const std::string& path) {

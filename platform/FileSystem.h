@@ -21,6 +21,8 @@ bool IsFolder(const std::string& path);
 // 16 for a folder; 32 (archive) for a file, with 1 when it is read-only and 2
 // when its name starts with a dot. 0 when the path does not exist.
 uint32_t GetFileAttributes(const std::string& path);
+// The same bits from what a stat already gave.
+uint32_t AttributesFromMode(uint32_t mode, const std::string& path);
 
 // Creates every missing folder of an absolute path from the root down.
 // Returns 0 on success, else the errno of the first failure (EINVAL for a

@@ -17,8 +17,24 @@ struct ArchiveFile {
     int readFd = -1;
     int writeFd = -1;
     std::string tempPath;
+    std::string pending;  // written but not yet handed to the kernel
     zip_error_t error;
 };
+
+constexpr size_t kWriteBuffer = 1 << 20;
+
+// libzip writes many small pieces; they go out in large writes.
+bool FlushPending(ArchiveFile* f) {
+    size_t done = 0;
+    while (done < f->pending.size()) {
+        const ssize_t n = ::write(f->writeFd, f->pending.data() + done, f->pending.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    f->pending.clear();
+    return true;
+}
 
 int64_t Fail(ArchiveFile* f, int zipError, int systemError) {
     zip_error_set(&f->error, zipError, systemError);
@@ -41,7 +57,7 @@ int CreateTemp(const std::string& folder, const std::string& name, std::string& 
 }
 
 int64_t Commit(ArchiveFile* f) {
-    if (::fsync(f->writeFd) != 0) {
+    if (!FlushPending(f) || ::fsync(f->writeFd) != 0) {
         int err = errno;
         ::close(f->writeFd);
         f->writeFd = -1;
@@ -67,6 +83,7 @@ int64_t Commit(ArchiveFile* f) {
 }
 
 void Rollback(ArchiveFile* f) {
+    f->pending.clear();
     if (f->writeFd >= 0) ::close(f->writeFd);
     f->writeFd = -1;
     if (!f->tempPath.empty()) ::unlink(f->tempPath.c_str());
@@ -124,23 +141,21 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
             }
             return 0;
         }
-        case ZIP_SOURCE_WRITE: {
-            ssize_t n;
-            do n = ::write(f->writeFd, data, len);
-            while (n < 0 && errno == EINTR);
-            if (n < 0) return Fail(f, ZIP_ER_WRITE, errno);
-            return n;
-        }
+        case ZIP_SOURCE_WRITE:
+            f->pending.append(static_cast<const char*>(data), len);
+            if (f->pending.size() >= kWriteBuffer && !FlushPending(f)) return Fail(f, ZIP_ER_WRITE, errno);
+            return static_cast<int64_t>(len);
         case ZIP_SOURCE_SEEK_WRITE: {
             auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, len, &f->error);
             if (!args) return -1;
+            if (!FlushPending(f)) return Fail(f, ZIP_ER_WRITE, errno);
             if (::lseek(f->writeFd, args->offset, args->whence) < 0) return Fail(f, ZIP_ER_SEEK, errno);
             return 0;
         }
         case ZIP_SOURCE_TELL_WRITE: {
             off_t pos = ::lseek(f->writeFd, 0, SEEK_CUR);
             if (pos < 0) return Fail(f, ZIP_ER_TELL, errno);
-            return pos;
+            return pos + static_cast<off_t>(f->pending.size());
         }
         case ZIP_SOURCE_COMMIT_WRITE: return Commit(f);
         case ZIP_SOURCE_ROLLBACK_WRITE: Rollback(f); return 0;
@@ -168,7 +183,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }  // namespace
 
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
-    auto* f = new ArchiveFile{target, -1, -1, {}, {}};
+    auto* f = new ArchiveFile{target, -1, -1, {}, {}, {}};
     zip_error_init(&f->error);
     zip_source_t* src = zip_source_function_create(Callback, f, error);
     if (!src) {

@@ -31,6 +31,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
                 s->failure = errno;
                 return Fail(c, ZIP_ER_OPEN, errno);
             }
+            s->opened = true;
             return 0;
         case ZIP_SOURCE_READ: {
             ssize_t n;

@@ -21,6 +21,8 @@ struct FileReadState {
     uint64_t size = 0;
     time_t mtime = 0;
     uint64_t done = 0;       // bytes handed out so far
+    bool opened = false;
+    bool replaced = false;   // the entry replaced a stored one
     int failure = 0;         // errno of a failed open or read
     bool cancelled = false;
 };

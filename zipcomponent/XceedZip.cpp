@@ -150,16 +150,6 @@ private:
 
 }  // namespace
 
-struct CXceedZip::Candidate {
-    std::string path;
-    std::string name;
-    bool isFolder;
-    bool special;
-    uint64_t size;
-    uint32_t mode;
-    time_t mtime;
-};
-
 std::string CXceedZip::GetFileSpecList() const { return JoinLines(m_fileSpecs); }
 void CXceedZip::SetFileSpecList(const std::string& list) { m_fileSpecs = SplitLines(list); }
 std::string CXceedZip::GetExcludeSpecList() const { return JoinLines(m_excludeSpecs); }
@@ -189,12 +179,13 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
 
 void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
     std::set<std::string> seen;
-    auto add = [&](const std::string& path) {
+    auto add = [&](const std::string& path, bool filesOnly) {
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) return;
         const bool folder = S_ISDIR(st.st_mode);
+        if (folder && filesOnly) return;
         Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(st.st_mode),
-                    folder ? 0 : static_cast<uint64_t>(st.st_size), static_cast<uint32_t>(st.st_mode & 07777),
+                    folder ? 0 : static_cast<uint64_t>(st.st_size), static_cast<uint32_t>(st.st_mode),
                     st.st_mtime};
         if (c.name.empty() || !seen.insert(c.name).second) return;
         out.push_back(std::move(c));
@@ -205,33 +196,34 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
         std::vector<std::string> names;
         while (dirent* e = ::readdir(dir)) {
             const std::string n = e->d_name;
+            // Folders have their own specifications; readdir's type saves a stat.
+            if (e->d_type == DT_DIR) continue;
             if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
         }
         ::closedir(dir);
         std::sort(names.begin(), names.end());
-        for (const auto& n : names) {
-            const std::string path = (folder == "/" ? "" : folder) + "/" + n;
-            if (!platform::IsFolder(path)) add(path);
-        }
+        for (const auto& n : names) add((folder == "/" ? "" : folder) + "/" + n, true);
     };
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
         const std::string last = slash == std::string::npos ? spec : spec.substr(slash + 1);
         if (slash == std::string::npos || !HasWildcards(last)) {
-            add(spec);
+            add(spec, false);
             continue;
         }
         std::string folder = spec.substr(0, slash);
         if (folder.empty()) folder = "/";
-        if (last == "*") add(folder);  // the folder's own entry brings empty folders back
+        if (last == "*") add(folder, false);  // the folder's own entry brings empty folders back
         addFolderFiles(folder, last == "*" ? "" : last);
     }
 }
 
 int CXceedZip::SurveyFiles(bool) {
     ActiveScope active(m_nActiveOperation, kSurveying);
-    std::vector<Candidate> candidates;
+    m_survey.clear();
+    std::vector<Candidate>& candidates = m_survey;
     CollectCandidates(candidates);
+    m_surveySpecs = GetFileSpecList();
     uint64_t bytes = 0;
     uint32_t files = 0;
     for (const auto& c : candidates) {
@@ -246,8 +238,13 @@ int CXceedZip::SurveyFiles(bool) {
 int CXceedZip::WriteArchive() {
     ActiveScope active(m_nActiveOperation, kWriting);
     if (m_strArchivePath.empty()) return kResultCannotOpen;
+    // A survey of the same specifications just walked the files.
     std::vector<Candidate> candidates;
-    CollectCandidates(candidates);
+    if (!m_survey.empty() && m_surveySpecs == GetFileSpecList())
+        candidates.swap(m_survey);
+    else
+        CollectCandidates(candidates);
+    m_survey.clear();
     if (candidates.empty()) return kResultNothingToDo;
 
     const bool existed = platform::PathExists(m_strArchivePath);
@@ -321,7 +318,8 @@ int CXceedZip::WriteArchive() {
     bool changed = false;
     for (const auto& p : plan) {
         const Candidate& c = *p.candidate;
-        PrepareFileArgs args{"", c.path, platform::GetFileAttributes(c.path), p.skipped, p.reason, p.existing >= 0};
+        PrepareFileArgs args{"", c.path, platform::AttributesFromMode(c.mode, c.path), p.skipped, p.reason,
+                             p.existing >= 0};
         m_events->PrepareFile(args);
         if (args.skipped) continue;
         if (CheckAbort()) {
@@ -334,12 +332,8 @@ int CXceedZip::WriteArchive() {
             std::string dirName = c.name.substr(0, c.name.size() - 1);
             index = zip_dir_add(za, dirName.c_str(), ZIP_FL_ENC_UTF_8);
         } else {
-            if (::access(c.path.c_str(), R_OK) != 0) {
-                m_events->FileFailed({c.path, c.path, kFailCannotOpen});
-                ++fileErrors;
-                continue;
-            }
-            reads.push_back({c.path, reads.size(), c.size, c.mtime, 0, false});
+            reads.push_back({c.path, reads.size(), c.size, c.mtime});
+            reads.back().replaced = p.existing >= 0;
             zip_source_t* data = CreateFileSource(za, &reads.back(), &m_readObserver);
             index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) : -1;
             if (index < 0) {
@@ -365,7 +359,7 @@ int CXceedZip::WriteArchive() {
         const auto i = static_cast<zip_uint64_t>(index);
         SetEntryTime(za, i, c.mtime);
         SetBasePath(za, i, base);
-        SetUnixAttributes(za, i, c.mode, c.isFolder);
+        SetUnixAttributes(za, i, c.mode & 07777, c.isFolder);
         changed = true;
     }
 
@@ -426,9 +420,12 @@ int CXceedZip::WriteArchive() {
         }
         // A file that vanished or could not be read: leave it out and write
         // the rest, keeping any stored copy it had.
-        m_events->FileFailed({failed->path, failed->path, kFailCannotRead});
+        m_events->FileFailed({failed->path, failed->path, failed->opened ? kFailCannotRead : kFailCannotOpen});
         ++fileErrors;
-        zip_unchange(za, failed->entryIndex);
+        if (failed->replaced)
+            zip_unchange(za, failed->entryIndex);
+        else
+            zip_delete(za, failed->entryIndex);
         failed->failure = 0;
         failed->path.clear();
         zip_error_clear(za);

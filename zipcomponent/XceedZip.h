@@ -100,7 +100,16 @@ public:
     static std::string DescribeCode(int kind, int code) { return zipcomponent::DescribeCode(kind, code); }
 
 private:
-    struct Candidate;
+    // A file or folder the specifications name, with what its stat gave.
+    struct Candidate {
+        std::string path;
+        std::string name;
+        bool isFolder;
+        bool special;
+        uint64_t size;
+        uint32_t mode;
+        time_t mtime;
+    };
     bool CheckAbort();
     // Opens an entry for reading, asking for a password while it is missing
     // or wrong. Null with `reason` set when it cannot be opened.
@@ -120,6 +129,8 @@ private:
     std::map<int, int64_t> m_options;
     int m_nActiveOperation = kIdle;
     std::function<bool(size_t, uint64_t)> m_readObserver;
+    std::vector<Candidate> m_survey;
+    std::string m_surveySpecs;
 };
 
 }  // namespace zipcomponent
