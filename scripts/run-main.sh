@@ -22,5 +22,6 @@ if [ ! -e "$job" ]; then
   "$tool" set "$job" "m_strBackupFile=$scratch/backup/Sample.velarc" "m_strDescription=Sample folder"
 fi
 echo "Job: $job"
-build/tools/gorvex-engine-run "$job"
+# No display here means a headless run, as cron gets.
+build/runner/gorvex "$job"
 unzip -t "$scratch/backup/Sample.velarc"

@@ -1,0 +1,118 @@
+#include "runner/RunnerStartup.h"
+
+#include "jobmodel/AppDoc.h"
+#include "jobmodel/SettingsRegistry.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageService.h"
+#include "runner/HeadlessRunView.h"
+#include "runner/RunnerWindow.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace runner {
+
+namespace {
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitNotSuccessful = 1;
+constexpr int kExitNoJob = 2;
+
+class BoxMessageService : public platform::IMessageService {
+public:
+    int Show(const std::string& text, const std::string& caption, unsigned style) override {
+        QMessageBox box;
+        box.setWindowTitle(QString::fromStdString(caption));
+        box.setText(QString::fromStdString(text));
+        const unsigned icon = style & platform::MB_ICONMASK;
+        box.setIcon(icon == platform::MB_ICONSTOP          ? QMessageBox::Critical
+                    : icon == platform::MB_ICONQUESTION    ? QMessageBox::Question
+                    : icon == platform::MB_ICONEXCLAMATION ? QMessageBox::Warning
+                    : icon == platform::MB_ICONINFORMATION ? QMessageBox::Information
+                                                           : QMessageBox::NoIcon);
+        struct Button {
+            QMessageBox::StandardButton button;
+            int answer;
+        };
+        std::vector<Button> buttons;
+        switch (style & platform::MB_TYPEMASK) {
+            case platform::MB_OKCANCEL: buttons = {{QMessageBox::Ok, platform::IDOK}, {QMessageBox::Cancel, platform::IDCANCEL}}; break;
+            case platform::MB_ABORTRETRYIGNORE:
+                buttons = {{QMessageBox::Abort, platform::IDABORT}, {QMessageBox::Retry, platform::IDRETRY},
+                           {QMessageBox::Ignore, platform::IDIGNORE}};
+                break;
+            case platform::MB_YESNOCANCEL:
+                buttons = {{QMessageBox::Yes, platform::IDYES}, {QMessageBox::No, platform::IDNO},
+                           {QMessageBox::Cancel, platform::IDCANCEL}};
+                break;
+            case platform::MB_YESNO: buttons = {{QMessageBox::Yes, platform::IDYES}, {QMessageBox::No, platform::IDNO}}; break;
+            case platform::MB_RETRYCANCEL: buttons = {{QMessageBox::Retry, platform::IDRETRY}, {QMessageBox::Cancel, platform::IDCANCEL}}; break;
+            default: buttons = {{QMessageBox::Ok, platform::IDOK}}; break;
+        }
+        QMessageBox::StandardButtons all;
+        for (const auto& b : buttons) all |= b.button;
+        box.setStandardButtons(all);
+        const int pressed = box.exec();
+        for (const auto& b : buttons)
+            if (pressed == b.button) return b.answer;
+        return platform::SafeAnswer(style);
+    }
+};
+
+std::string AbsoluteJobPath(const char* arg) {
+    std::error_code ec;
+    return std::filesystem::absolute(arg, ec).lexically_normal().string();
+}
+
+}  // namespace
+
+bool RunsHeadless() {
+    const char* platformName = std::getenv("QT_QPA_PLATFORM");
+    if (platformName && std::string(platformName) == "offscreen") return true;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return !(x && *x) && !(wayland && *wayland);
+}
+
+int RunJob(int argc, char** argv) {
+    const bool headless = RunsHeadless();
+    if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    platform::StderrMessageService printed;
+    BoxMessageService boxes;
+    platform::SetMessageService(headless ? static_cast<platform::IMessageService*>(&printed) : &boxes);
+    if (argc < 2) {
+        platform::Messages().Show("Cannot run Backup!!! - No Backup file defined", "Vellora",
+                                  platform::MB_OK | platform::MB_ICONSTOP);
+        return kExitNoJob;
+    }
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    if (!doc.OnOpenDocument(AbsoluteJobPath(argv[1]))) return kExitNoJob;
+
+    std::string finalStatus;
+    if (headless) {
+        HeadlessRunView view(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
+        engine::CRemovableMedia media;
+        engine::CBackupEngine run(doc, settings, view, media);
+        run.RunBackup();
+        finalStatus = run.FinalStatus();
+        std::printf("Backup: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str());
+        std::printf("Log: %s\n", logbook::BackupLogPath(settings.GetLogFolder(), doc.GetPathName()).c_str());
+    } else {
+        RunnerWindow window(doc, settings);
+        if (!settings.GetHideBackupWindows()) window.show();
+        // The run starts from the event loop, once the window is painted.
+        QTimer::singleShot(0, &window, [&] { window.StartBackup(); });
+        app.exec();
+        finalStatus = window.Engine().FinalStatus();
+    }
+    platform::SetMessageService(nullptr);
+    return finalStatus == "Backup Completed Successfully." ? kExitSuccess : kExitNotSuccessful;
+}
+
+}  // namespace runner

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "engine/BackupEngine.h"
+#include "runner/ProgressView.h"
+#include "runner/TrayIcon.h"
+
+#include <QAction>
+#include <QMainWindow>
+
+#include <memory>
+
+namespace runner {
+
+// The runner's main frame: the progress form, the commands and the tray
+// icon, standing as the run's view.
+class RunnerWindow : public QMainWindow, public engine::IRunView {
+public:
+    RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings);
+    ~RunnerWindow() override;
+
+    // Runs the backup; the window shows it as it goes.
+    void StartBackup();
+    bool Running() const { return m_bRunning; }
+    ProgressView* View() { return m_view; }
+    CTrayIcon& Tray() { return *m_tray; }
+    engine::CBackupEngine& Engine() { return *m_engine; }
+    QAction* m_abort;
+    QAction* m_viewLog;
+    QAction* m_restore;
+    QAction* m_editJob;
+    QAction* m_explore;
+
+    void SetStatus(const std::string& text, int colour, bool bold) override;
+    void SetCurrentFile(const std::string& path) override;
+    void SetProgress(int bar, int percent) override;
+    void RaiseErrorIndication() override;
+    void SetViewLogEnabled(bool enabled) override;
+    void RunFinished(bool clean) override;
+    void ShowBalloon(const std::string& title, const std::string& text, int icon) override;
+    void PlaySound(const std::string& soundFile) override;
+    void RequestClose() override;
+    void BringToFront() override;
+    std::string WindowTitle() const override { return windowTitle().toStdString(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    jobmodel::CAppDoc& m_doc;
+    const jobmodel::CSettingsRegistry& m_settings;
+    engine::CRemovableMedia m_media;
+    ProgressView* m_view;
+    std::unique_ptr<CTrayIcon> m_tray;
+    std::unique_ptr<engine::CBackupEngine> m_engine;
+    bool m_bRunning = false;
+    bool m_bCloseAfterRun = false;
+};
+
+}  // namespace runner

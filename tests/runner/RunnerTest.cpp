@@ -1,0 +1,133 @@
+#include "runner/ColorStatic.h"
+#include "runner/RunnerWindow.h"
+#include "runner/TrayIcon.h"
+
+#include "platform/FileSystem.h"
+#include "tests/support/InstalledMessages.h"
+#include "tests/support/IsolatedUser.h"
+#include "tests/support/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include <filesystem>
+
+using namespace runner;
+using testsupport::IsolatedUser;
+
+TEST(ColorStatic, SameTextKeepsItsColourAndWeight) {
+    CColorStatic field;
+    field.SetText("Zipping Files...", 0, false);
+    EXPECT_EQ(field.TextColour(), ColourForCode(0));
+    field.SetText("Zipping Files...", 1, true);
+    EXPECT_EQ(field.TextColour(), ColourForCode(0));
+    EXPECT_FALSE(field.Bold());
+    field.SetText("Backup FAILED !!!", 1, true);
+    EXPECT_EQ(field.TextColour(), QColor(180, 0, 0));
+    EXPECT_TRUE(field.Bold());
+    EXPECT_EQ(ColourForCode(2), QColor(0, 180, 0));
+    EXPECT_EQ(ColourForCode(3), QColor(0, 0, 180));
+}
+
+TEST(TrayIcon, StatesTooltipsAndMenu) {
+    QWidget window;
+    CTrayIcon tray("Daily.vlj", &window);
+    EXPECT_EQ(tray.IconId(), kIconRunning);
+    EXPECT_EQ(tray.ToolTip(), "Daily.vlj: Backup in progress, No Errors");
+    EXPECT_EQ(tray.MenuEntries(), (QStringList{"&Restore", "E&xit", "", "&About"}));
+    window.show();
+    EXPECT_EQ(tray.MenuEntries(), (QStringList{"E&xit", "", "&About"}));
+    tray.SetError();
+    EXPECT_EQ(tray.IconId(), kIconError);
+    EXPECT_EQ(tray.ToolTip(), "Daily.vlj: Backup in progress, ERROR !!!");
+    tray.SetFinished();
+    EXPECT_EQ(tray.IconId(), kIconError);  // the error flag is never cleared
+    EXPECT_EQ(tray.ToolTip(), "Daily.vlj: Backup Finished, ERROR !!!");
+
+    CTrayIcon clean("Weekly.vlj", nullptr);
+    clean.SetFinished();
+    EXPECT_EQ(clean.IconId(), kIconFinished);
+    EXPECT_EQ(clean.ToolTip(), "Weekly.vlj: Backup Finished, No Errors");
+
+    const QString longName = QString(120, QChar(0xE9)) + ".vlj";  // two bytes each
+    CTrayIcon cut(longName, nullptr);
+    EXPECT_LE(cut.ToolTip().toUtf8().size(), 127);
+    EXPECT_TRUE(longName.startsWith(cut.ToolTip()));
+    cut.ShowBalloon(QString(300, 'x'), QString(80, 'y'), 10, 1);
+    EXPECT_EQ(cut.LastBalloonText().size(), 255);
+    EXPECT_EQ(cut.LastBalloonTitle().size(), 63);
+}
+
+namespace {
+
+class RunnerRun : public ::testing::Test {
+protected:
+    IsolatedUser user;
+    testsupport::InstalledMessages messages;
+    std::string data, job;
+
+    void SetUp() override {
+        data = user.Root() + "/data";
+        testsupport::WriteFile(data + "/letters/ann.txt", "Dear Ann,\n");
+        testsupport::WriteFile(data + "/photo.raw", std::string(300000, 'p'));
+        job = user.Root() + "/Daily.vlj";
+        ASSERT_EQ(Tool({"new", job}).exitCode, 0);
+        ASSERT_EQ(Tool({"add", job, "6", data}).exitCode, 0);
+        ASSERT_EQ(Tool({"set", job, "m_strBackupFile=" + user.Root() + "/backup/Daily.velarc",
+                        "m_strDescription=Ann's letters"})
+                      .exitCode,
+                  0);
+    }
+    static testsupport::ProcessResult Tool(const std::vector<std::string>& args) {
+        return testsupport::RunProgram(VELLORA_JOB_TOOL, args);
+    }
+};
+
+}  // namespace
+
+TEST_F(RunnerRun, WindowShowsTheRunAndItsEnd) {
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    ASSERT_TRUE(doc.OnOpenDocument(job));
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    RunnerWindow window(doc, settings);
+    window.show();
+    EXPECT_EQ(window.windowTitle(), "Daily.vlj - Vellora");
+    EXPECT_EQ(window.View()->m_job->FullText(), "Daily.vlj");
+    EXPECT_EQ(window.View()->m_description->FullText(), "Ann's letters");
+    EXPECT_EQ(window.View()->m_job->TextColour(), QColor(0, 0, 180));
+    EXPECT_FALSE(window.m_viewLog->isEnabled());
+    EXPECT_FALSE(window.View()->m_close->isEnabled());
+
+    window.StartBackup();
+    EXPECT_EQ(window.View()->m_status->FullText(), "Backup Completed Successfully.");
+    EXPECT_EQ(window.View()->m_status->TextColour(), QColor(0, 0, 180));
+    EXPECT_EQ(window.View()->m_zipProgress->value(), 100);
+    EXPECT_TRUE(window.m_viewLog->isEnabled());
+    EXPECT_TRUE(window.View()->m_close->isEnabled());
+    EXPECT_EQ(window.Tray().IconId(), kIconFinished);
+    EXPECT_EQ(testsupport::RunProgram("unzip", {"-tq", user.Root() + "/backup/Daily.velarc"}).exitCode, 0);
+
+    std::filesystem::create_directories(SCREENSHOT_DIR);
+    EXPECT_TRUE(window.grab().save(SCREENSHOT_DIR "/progress-window.png"));
+}
+
+TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
+    auto ok = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+    EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
+    EXPECT_NE(ok.out.find("Backup Completed Successfully."), std::string::npos);
+    EXPECT_NE(ok.out.find("Log: "), std::string::npos);
+
+    std::filesystem::remove_all(data);
+    auto warned = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+    EXPECT_EQ(warned.exitCode, 1);
+    EXPECT_NE(warned.out.find("Backup COMPLETED, Some FILE WARNINGS Occurred !!!"), std::string::npos);
+
+    EXPECT_EQ(testsupport::RunProgram(GORVEX_PROGRAM, {user.Root() + "/missing.vlj"}).exitCode, 2);
+    auto backupFile = testsupport::RunProgram(GORVEX_PROGRAM, {user.Root() + "/backup/Daily.velarc"});
+    EXPECT_EQ(backupFile.exitCode, 2);
+    EXPECT_NE(backupFile.err.find("is not a recognised file type !!"), std::string::npos);
+    auto none = testsupport::RunProgram(GORVEX_PROGRAM, {});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_NE(none.err.find("Cannot run Backup!!! - No Backup file defined"), std::string::npos);
+}
