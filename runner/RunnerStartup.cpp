@@ -6,6 +6,7 @@
 #include "platform/MessageService.h"
 #include "runner/HeadlessRunView.h"
 #include "runner/RunnerWindow.h"
+#include "runner/Skin.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -104,6 +105,7 @@ int RunJob(int argc, char** argv) {
         std::printf("Backup: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str());
         std::printf("Log: %s\n", logbook::BackupLogPath(settings.GetLogFolder(), doc.GetPathName()).c_str());
     } else {
+        ApplySkin();
         RunnerWindow window(doc, settings);
         if (!settings.GetHideBackupWindows()) window.show();
         // The run starts from the event loop, once the window is painted.

@@ -4,11 +4,14 @@
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
 #include "platform/MessageService.h"
+#include "runner/SoundPlayer.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMenuBar>
+#include <QProcess>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -24,34 +27,84 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
     m_view = new ProgressView(this);
     setCentralWidget(m_view);
 
-    QMenu* file = menuBar()->addMenu("&File");
-    QToolBar* tools = addToolBar("Commands");
-    tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    auto command = [&](const char* text, const char* tip) {
+    auto command = [&](const char* text, const char* prompt, const char* label) {
         auto* action = new QAction(text, this);
-        action->setStatusTip(tip);
-        file->addAction(action);
-        tools->addAction(action);
+        action->setStatusTip(prompt);
+        action->setIconText(label);
         return action;
     };
-    m_editJob = command("&Edit Job", "Open this job in the job editor");
-    m_restore = command("&Restore", "Restore files from this backup");
-    m_explore = command("E&xplore", "Open the backup folder");
-    m_viewLog = command("&View Log", "Show the log of this run");
-    m_abort = command("&Abort", "Stop the backup");
+    m_editJob = command("Edit Backup &Job", "Edit this backup job", "Edit Job");
+    m_restore = command("&Restore Backup Files", "Open the current backup file for restore", "Restore");
+    m_explore = command("&Explore Backup Folder", "Explore the backup folder", "Explore");
+    m_viewLog = command("&View Backup Log", "View the backup Log", "View Log");
+    m_abort = command("Abort", "Abort the current backup", "Abort");
+    m_about = command("About Gorvex...", "Display program information", "About");
+    QAction* exit = new QAction("E&xit", this);
+    m_statusBar = new QAction("&Status Bar", this);
+    m_statusBar->setCheckable(true);
+    m_statusBar->setChecked(true);
+    QAction* help = new QAction("&Help Topics", this);
+
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addActions({m_editJob, m_restore, m_explore});
     file->addSeparator();
-    QAction* exit = file->addAction("E&xit");
+    file->addAction(exit);
+    QMenu* viewMenu = menuBar()->addMenu("&View");
+    viewMenu->addActions({m_viewLog, m_statusBar});
+    QMenu* helpMenu = menuBar()->addMenu("&Help");
+    helpMenu->addActions({help, m_about});
+
+    m_toolbar = addToolBar("Main Toolbar");
+    m_toolbar->setMovable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->addActions({m_editJob, m_restore, m_explore});
+    m_toolbar->addSeparator();
+    m_toolbar->addAction(m_viewLog);
+    m_toolbar->addSeparator();
+    m_toolbar->addAction(m_about);
+    m_toolbar->addSeparator();
+    m_toolbar->addAction(m_abort);
+
+    // The caption bar under the toolbar carries the job's title.
+    addToolBarBreak();
+    QToolBar* caption = addToolBar("Caption");
+    caption->setMovable(false);
+    auto* title = new QLabel(name, caption);
+    QFont bold = title->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+    title->setFont(bold);
+    title->setContentsMargins(6, 2, 6, 2);
+    caption->addWidget(title);
+
     connect(exit, &QAction::triggered, this, &QWidget::close);
     connect(m_abort, &QAction::triggered, this, [this] { m_engine->RequestAbort(); });
+    connect(m_statusBar, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+    connect(m_editJob, &QAction::triggered, this,
+            [this] { StartProgram(EditorProgram(), QString::fromStdString(m_doc.GetPathName())); });
+    connect(m_restore, &QAction::triggered, this, [this] {
+        StartProgram(EditorProgram(), QString::fromStdString(m_doc.m_BackupSettings.m_strBackupFile));
+    });
     connect(m_explore, &QAction::triggered, this, [this] {
         QDesktopServices::openUrl(QUrl::fromLocalFile(
             QString::fromStdString(platform::FolderPart(m_doc.m_BackupSettings.m_strBackupFile))));
     });
     connect(m_viewLog, &QAction::triggered, this, [this] {
         const std::string log = logbook::BackupLogPath(m_settings.GetLogFolder(), m_doc.GetPathName());
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(log)));
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(log))))
+            platform::Messages().Show("Error Starting Application - the desktop's RTF viewer\n\nThe log " + log +
+                                          " could not be opened.",
+                                      WindowTitle(), platform::MB_OK | platform::MB_ICONSTOP);
+    });
+    connect(help, &QAction::triggered, this, [] {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/index.html"));
+    });
+    connect(m_about, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, "About Gorvex", QString("Vellora Version ") + VELLORA_VERSION);
     });
     connect(m_view->m_close, &QPushButton::clicked, this, &QWidget::close);
+    for (const char* pane : {"CAP", "NUM", "SCRL"}) statusBar()->addPermanentWidget(new QLabel(pane, this));
     statusBar()->showMessage("Ready");
 
     // The initial update.
@@ -60,7 +113,8 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
     m_view->m_backupTo->SetText(QString::fromStdString(doc.m_BackupSettings.m_strBackupFile), 3, false);
     m_viewLog->setEnabled(false);
     m_restore->setEnabled(false);
-    resize(560, 330);
+    resize(560, 380);
+    setFixedSize(size());
 
     m_tray = std::make_unique<CTrayIcon>(name, this);
     m_engine = std::make_unique<engine::CBackupEngine>(doc, settings, *this, m_media);
@@ -107,7 +161,35 @@ void RunnerWindow::ShowBalloon(const std::string& title, const std::string& text
     m_tray->ShowBalloon(QString::fromStdString(text), QString::fromStdString(title), 10, icon);
 }
 
-void RunnerWindow::PlaySound(const std::string&) {}
+void RunnerWindow::PlaySound(const std::string& soundFile) { PlaySoundFile(soundFile); }
+
+QStringList RunnerWindow::ToolbarTexts() const {
+    QStringList texts;
+    for (QAction* a : m_toolbar->actions()) texts << (a->isSeparator() ? QString() : a->iconText());
+    return texts;
+}
+
+QString RunnerWindow::EditorProgram() const {
+    const std::string registered = jobmodel::GetEditorPath(false);
+    if (!registered.empty()) return QString::fromStdString(registered);
+    return QCoreApplication::applicationDirPath() + "/vellora";
+}
+
+bool RunnerWindow::StartProgram(const QString& program, const QString& argument) {
+    if (QProcess::startDetached(program, {argument})) return true;
+    platform::Messages().Show(("Error Starting Application - " + program + "\n\n" +
+                               QString::fromStdString(platform::GetSystemErrorText(ENOENT)))
+                                  .toStdString(),
+                              WindowTitle(), platform::MB_OK | platform::MB_ICONSTOP);
+    return false;
+}
+
+void RunnerWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Silent mode keeps the window off the taskbar once it is minimised.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_settings.GetHideBackupWindows())
+        QTimer::singleShot(0, this, &QWidget::hide);
+}
 
 void RunnerWindow::RequestClose() { m_bCloseAfterRun = true; }
 

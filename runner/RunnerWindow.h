@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QToolBar>
 
 #include <memory>
 
@@ -29,6 +30,10 @@ public:
     QAction* m_restore;
     QAction* m_editJob;
     QAction* m_explore;
+    QAction* m_about;
+    QAction* m_statusBar;
+    // Toolbar entries in order, separators as empty texts.
+    QStringList ToolbarTexts() const;
 
     void SetStatus(const std::string& text, int colour, bool bold) override;
     void SetCurrentFile(const std::string& path) override;
@@ -44,12 +49,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // Starts the editor with one argument; false after telling the user why not.
+    bool StartProgram(const QString& program, const QString& argument);
+    QString EditorProgram() const;
+
     jobmodel::CAppDoc& m_doc;
     const jobmodel::CSettingsRegistry& m_settings;
     engine::CRemovableMedia m_media;
     ProgressView* m_view;
+    QToolBar* m_toolbar;
     std::unique_ptr<CTrayIcon> m_tray;
     std::unique_ptr<engine::CBackupEngine> m_engine;
     bool m_bRunning = false;

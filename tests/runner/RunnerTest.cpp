@@ -1,5 +1,6 @@
 #include "runner/ColorStatic.h"
 #include "runner/RunnerWindow.h"
+#include "runner/Skin.h"
 #include "runner/TrayIcon.h"
 
 #include "platform/FileSystem.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QToolBar>
 
 #include <filesystem>
 
@@ -130,4 +132,42 @@ TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
     auto none = testsupport::RunProgram(GORVEX_PROGRAM, {});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_NE(none.err.find("Cannot run Backup!!! - No Backup file defined"), std::string::npos);
+}
+
+TEST(Skin, UnknownValuesBecomeTheDefaultLook) {
+    IsolatedUser user;
+    const char* key = "Software\\Vellora Ltd.\\Vellora\\Vellora\\Settings";
+    struct Case {
+        int stored;  // -1: missing
+        int applied;
+    } cases[] = {{-1, 2}, {7, 2}, {0, 2}, {1, 1}, {3, 3}};
+    for (const auto& c : cases) {
+        if (c.stored >= 0)
+            platform::registry::SetValue(platform::registry::Hive::CurrentUser, key, "Skin",
+                                         platform::RegValue::DWord(static_cast<uint32_t>(c.stored)));
+        EXPECT_EQ(ApplySkin(), c.applied) << c.stored;
+        platform::RegValue value;
+        ASSERT_EQ(platform::registry::QueryValue(platform::registry::Hive::CurrentUser, key, "Skin", value), 0);
+        EXPECT_EQ(value, platform::RegValue::DWord(static_cast<uint32_t>(c.applied))) << c.stored;
+    }
+}
+
+TEST_F(RunnerRun, CommandsAndCloseAfterRun) {
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    settings.SetCloseBackupWindows(1);
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    ASSERT_TRUE(doc.OnOpenDocument(job));
+    RunnerWindow window(doc, settings);
+    window.show();
+    EXPECT_EQ(window.ToolbarTexts(),
+              (QStringList{"Edit Job", "Restore", "Explore", "", "View Log", "", "About", "", "Abort"}));
+    EXPECT_EQ(window.m_editJob->statusTip(), "Edit this backup job");
+    EXPECT_TRUE(window.m_editJob->isEnabled());
+    EXPECT_TRUE(window.m_explore->isEnabled());
+    EXPECT_TRUE(window.m_abort->isEnabled());
+    EXPECT_FALSE(window.m_restore->isEnabled());
+    window.StartBackup();
+    EXPECT_TRUE(window.m_restore->isEnabled());
+    QApplication::processEvents();
+    EXPECT_FALSE(window.isVisible());  // "Close Backup Windows" closed it after the run
 }
