@@ -6,13 +6,20 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <memory>
+
+namespace Ui {
+class ProgressView;
+}
+
 namespace runner {
 
-// The run's form: job, description, destination, status, the file being
+// The run's form (resources/ProgressView.ui): job, description, destination, status, the file being
 // processed and three progress bars, on white.
 class ProgressView : public QWidget {
 public:
     explicit ProgressView(QWidget* parent = nullptr);
+    ~ProgressView() override;
 
     CColorStatic* m_job;
     CColorStatic* m_description;
@@ -23,6 +30,9 @@ public:
     QProgressBar* m_zipProgress;
     QProgressBar* m_verifyProgress;
     QPushButton* m_close;
+
+private:
+    std::unique_ptr<Ui::ProgressView> m_ui;
 };
 
 }  // namespace runner

@@ -3,6 +3,7 @@
 #include "jobmodel/AppDoc.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
+#include "platform/Instances.h"
 #include "platform/MessageService.h"
 #include "runner/HeadlessRunView.h"
 #include "runner/RunnerWindow.h"
@@ -14,6 +15,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace runner {
 
@@ -86,6 +88,13 @@ int RunJob(int argc, char** argv) {
     platform::StderrMessageService printed;
     BoxMessageService boxes;
     platform::SetMessageService(headless ? static_cast<platform::IMessageService*>(&printed) : &boxes);
+    // The editor finds a running backup of a job by this class and title.
+    platform::InstanceRegistration instance;
+    std::function<void()> showWindow;
+    if (!instance.Register("Run Backup", "Vellora", [&] {
+            if (showWindow) showWindow();
+        }))
+        return kExitNoJob;
     if (argc < 2) {
         platform::Messages().Show("Cannot run Backup!!! - No Backup file defined", "Vellora",
                                   platform::MB_OK | platform::MB_ICONSTOP);
@@ -94,6 +103,7 @@ int RunJob(int argc, char** argv) {
     const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
     jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
     if (!doc.OnOpenDocument(AbsoluteJobPath(argv[1]))) return kExitNoJob;
+    instance.SetTitle(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
 
     std::string finalStatus;
     if (headless) {
@@ -107,6 +117,7 @@ int RunJob(int argc, char** argv) {
     } else {
         ApplySkin();
         RunnerWindow window(doc, settings);
+        showWindow = [&] { window.BringToFront(); };
         if (!settings.GetHideBackupWindows()) window.show();
         // The run starts from the event loop, once the window is painted.
         QTimer::singleShot(0, &window, [&] { window.StartBackup(); });

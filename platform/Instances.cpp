@@ -1,0 +1,132 @@
+#include "platform/Instances.h"
+
+#include "platform/FileSystem.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <csignal>
+#include <dirent.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::string EntryPath(pid_t pid) { return InstancesFolder() + "/" + std::to_string(pid) + ".instance"; }
+
+bool WriteEntry(const InstanceInfo& info) {
+    const std::string text = info.className + "\n" + info.title + "\n" + std::to_string(info.pid) + "\n" +
+                             info.socketName + "\n";
+    return WriteFileAtomically(EntryPath(info.pid), text) == 0;
+}
+
+std::optional<InstanceInfo> ReadEntry(const std::string& path) {
+    std::string text;
+    if (ReadWholeFile(path, text) != 0) return std::nullopt;
+    std::istringstream in(text);
+    InstanceInfo info;
+    std::string pid;
+    if (!std::getline(in, info.className) || !std::getline(in, info.title) || !std::getline(in, pid) ||
+        !std::getline(in, info.socketName))
+        return std::nullopt;
+    try {
+        info.pid = static_cast<pid_t>(std::stol(pid));
+    } catch (...) {
+        return std::nullopt;
+    }
+    return info;
+}
+
+}  // namespace
+
+struct InstanceRegistration::Impl {
+    InstanceInfo info;
+    QLocalServer server;
+    std::function<void()> onShow;
+    bool registered = false;
+};
+
+InstanceRegistration::InstanceRegistration() : m_impl(std::make_unique<Impl>()) {}
+
+InstanceRegistration::~InstanceRegistration() {
+    if (m_impl->registered) ::unlink(EntryPath(m_impl->info.pid).c_str());
+}
+
+bool InstanceRegistration::Register(const std::string& className, const std::string& title,
+                                    std::function<void()> onShow) {
+    if (CreateFolderPath(InstancesFolder()) != 0) return false;
+    Impl& impl = *m_impl;
+    impl.info = {className, title, ::getpid(), "vellora-" + std::to_string(::getuid()) + "-" + std::to_string(::getpid())};
+    impl.onShow = std::move(onShow);
+    QLocalServer::removeServer(QString::fromStdString(impl.info.socketName));
+    if (!impl.server.listen(QString::fromStdString(impl.info.socketName))) return false;
+    QObject::connect(&impl.server, &QLocalServer::newConnection, [this] {
+        while (QLocalSocket* socket = m_impl->server.nextPendingConnection()) {
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+                if (socket->readAll().startsWith("show") && m_impl->onShow) m_impl->onShow();
+                socket->disconnectFromServer();
+            });
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+    impl.registered = WriteEntry(impl.info);
+    return impl.registered;
+}
+
+bool InstanceRegistration::SetTitle(const std::string& title) {
+    m_impl->info.title = title;
+    return m_impl->registered && WriteEntry(m_impl->info);
+}
+
+std::string InstancesFolder() {
+    std::string runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
+    if (runtime.empty()) runtime = GetWindowsTempFolder();
+    return runtime + "/vellora/instances";
+}
+
+std::vector<InstanceInfo> ListInstances(const std::string& className) {
+    std::vector<InstanceInfo> found;
+    const std::string folder = InstancesFolder();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return found;
+    std::vector<std::string> names;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.size() > 9 && name.compare(name.size() - 9, 9, ".instance") == 0) names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const auto& name : names) {
+        auto info = ReadEntry(folder + "/" + name);
+        if (!info) continue;
+        // An entry left by a process that died is stale: it goes.
+        if (::kill(info->pid, 0) != 0 && errno == ESRCH) {
+            ::unlink((folder + "/" + name).c_str());
+            continue;
+        }
+        if (info->className == className) found.push_back(*info);
+    }
+    return found;
+}
+
+std::optional<InstanceInfo> FindInstance(const std::string& className, const std::string& part) {
+    for (const auto& info : ListInstances(className))
+        if (info.title.find(part) != std::string::npos) return info;
+    return std::nullopt;
+}
+
+bool AskToShow(const InstanceInfo& instance) {
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(instance.socketName));
+    if (!socket.waitForConnected(2000)) return false;
+    socket.write("show\n");
+    const bool sent = socket.waitForBytesWritten(2000);
+    socket.waitForDisconnected(2000);
+    return sent;
+}
+
+}  // namespace platform
