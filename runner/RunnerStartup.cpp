@@ -118,7 +118,7 @@ int RunJob(int argc, char** argv) {
         ApplySkin();
         RunnerWindow window(doc, settings);
         showWindow = [&] { window.BringToFront(); };
-        if (!settings.GetHideBackupWindows()) window.show();
+        window.ShowUnlessSilent();
         // The run starts from the event loop, once the window is painted.
         QTimer::singleShot(0, &window, [&] { window.StartBackup(); });
         app.exec();

@@ -123,6 +123,10 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
 
 RunnerWindow::~RunnerWindow() { platform::SetPumpHook(nullptr); }
 
+void RunnerWindow::ShowUnlessSilent() {
+    if (!m_settings.GetHideBackupWindows()) show();
+}
+
 void RunnerWindow::StartBackup() {
     m_bRunning = true;
     m_engine->RunBackup();

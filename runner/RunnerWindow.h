@@ -19,6 +19,9 @@ public:
     RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings);
     ~RunnerWindow() override;
 
+    // Shows the window unless "Hide Backup Windows" keeps it hidden; a
+    // message that is not suppressed brings it up later.
+    void ShowUnlessSilent();
     // Runs the backup; the window shows it as it goes.
     void StartBackup();
     bool Running() const { return m_bRunning; }

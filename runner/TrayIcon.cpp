@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -60,7 +61,9 @@ CTrayIcon::CTrayIcon(const QString& name, QWidget* window) : m_name(name), m_win
                 } else if (entry == "E&xit") {
                     m_menu->addAction(entry, [this] { m_window->close(); });
                 } else {
-                    m_menu->addAction(entry);
+                    m_menu->addAction(entry, [this] {
+                        QMessageBox::about(m_window, "About Gorvex", QString("Vellora Version ") + VELLORA_VERSION);
+                    });
                 }
             }
         });

@@ -171,3 +171,24 @@ TEST_F(RunnerRun, CommandsAndCloseAfterRun) {
     QApplication::processEvents();
     EXPECT_FALSE(window.isVisible());  // "Close Backup Windows" closed it after the run
 }
+
+TEST_F(RunnerRun, SilentModeKeepsTheWindowHiddenUntilAMessage) {
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    settings.SetHideBackupWindows(1);
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    ASSERT_TRUE(doc.OnOpenDocument(job));
+    RunnerWindow window(doc, settings);
+    window.ShowUnlessSilent();
+    EXPECT_FALSE(window.isVisible());
+    // Suppressible messages stay away when errors are hidden as well.
+    settings.SetHideErrorMessages(1);
+    EXPECT_EQ(window.Engine().ShowRunMessage(true, "hidden", platform::MB_OK), 0);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(messages.Texts().empty());
+    window.Engine().ShowRunMessage(false, "Cannot Delete the backup file", platform::MB_RETRYCANCEL);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Cannot Delete the backup file"});
+    window.showMinimized();
+    QApplication::processEvents();
+    EXPECT_FALSE(window.isVisible());
+}
