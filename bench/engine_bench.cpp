@@ -69,9 +69,8 @@ int main(int argc, char** argv) {
     doc.m_JobOptions.m_bVerify = 0;
     doc.OnSaveDocument(job);
     SilentView view;
-    engine::CRemovableMedia media;
     auto run = [&] {
-        engine::CBackupEngine backup(doc, settings, view, media);
+        engine::CBackupEngine backup(doc, settings, view);
         backup.RunBackup();
     };
     const std::string peer = (work / "peer.zip").string();

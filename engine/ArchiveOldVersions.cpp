@@ -89,7 +89,7 @@ int CBackupEngine::ArchiveOldVersions() {
     const bool spanning = options.m_nDiskSpanning == jobmodel::kSpanAlways ||
                           options.m_nDiskSpanning == jobmodel::kSpanEnable;
     // 1.
-    if (!options.m_bArchiveOldVersions || (m_media.IsRemovable(backup.m_strBackupFile) && spanning)) return 0;
+    if (!options.m_bArchiveOldVersions || (IsRemovableDestination() && spanning)) return 0;
     // 2.
     m_archiveList.clear();
     m_archivedFolders.clear();

@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
 #include "platform/MessageService.h"
+#include "platform/Volumes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,9 +32,8 @@ std::string Format(const char* format, const std::string& a) {
 
 }  // namespace
 
-CBackupEngine::CBackupEngine(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings, IRunView& view,
-                             CRemovableMedia& media)
-    : m_doc(doc), m_settings(settings), m_view(view), m_media(media), m_zip(this) {}
+CBackupEngine::CBackupEngine(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings, IRunView& view)
+    : m_doc(doc), m_settings(settings), m_view(view), m_zip(this) {}
 
 std::string CBackupEngine::DocumentTitle() const { return platform::FileNamePart(m_doc.GetPathName()); }
 
@@ -80,13 +80,14 @@ void CBackupEngine::RunBackup() {
     Status("Preprocessing...");
     const bool spanning = options.m_nDiskSpanning == jobmodel::kSpanAlways ||
                           options.m_nDiskSpanning == jobmodel::kSpanEnable;
-    m_bUseTempFile = m_settings.GetUseTempFile() && !(m_media.IsRemovable(backup.m_strBackupFile) && spanning);
+    m_bUseTempFile = m_settings.GetUseTempFile() && !(IsRemovableDestination() && spanning);
     m_strTempFolder = m_settings.GetUseWinTempFolder() ? "" : m_settings.GetTempFolder();
     m_bPasswordChanged = options.m_bPasswordChanged != 0;
     m_nDisks = 1;
 
     // 4.
-    if (!m_media.CheckVolumeName()) {
+    const bool recordLabel = options.m_bUseVolumeName && IsRemovableDestination();
+    if (!CheckVolumeName(true, recordLabel ? &m_strRecordedLabel : nullptr)) {
         m_log.AddEntry(kUserAborted, lb::kLogSystemError);
         CompleteRun(kRunAborted);
         return;
@@ -180,8 +181,11 @@ void CBackupEngine::RunBackup() {
     // 12.
     AddFileSpecifications();
 
-    // 13.
-    platform::CreateFolderPath(platform::FolderPart(backup.m_strBackupFile));
+    // 13. A removable disk that is not there must not get the folder made in
+    // the bare mount point instead.
+    platform::VolumeInfo volume;
+    if (!(platform::GetVolumeInfo(backup.m_strBackupFile, volume) != 0 && IsRemovableDestination()))
+        platform::CreateFolderPath(platform::FolderPart(backup.m_strBackupFile));
     Status("Preprocessing backup files...");
     m_zip.SurveyFiles(false);
     if (m_bSplitActive && m_nSurveyBytes <= m_zip.m_nPartSizeLimit) {
@@ -197,7 +201,7 @@ void CBackupEngine::RunBackup() {
     }
 
     // 15.
-    m_media.WriteVolumeLabels(m_nDisks);
+    WriteVolumeLabels(m_nDisks);
     WriteIndexFile();
     int verified = VerifyBackup();
     if (verified == kRunCompleted && m_bArchiveFailed) verified = kRunArchiveFailed;

@@ -28,14 +28,20 @@ enum RunStatus : int {
 // with the log, sounds and balloons. Runs on the caller's thread.
 class CBackupEngine : public zipcomponent::IXceedZipEvents {
 public:
-    CBackupEngine(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings, IRunView& view,
-                  CRemovableMedia& media);
+    CBackupEngine(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings, IRunView& view);
 
     void RunBackup();
     int ShowRunMessage(bool suppressible, const std::string& text, unsigned style);
     int ArchiveOldVersions();
     int VerifyBackup();
     void CompleteRun(int status);
+
+    // Removable media: the destination's drive type, the required volume
+    // name and the disk labels.
+    bool IsRemovableDestination() const;
+    bool CheckVolumeName(bool interactive, std::string* labelRead);
+    bool WriteVolumeLabels(int disk);
+    static bool SameVolumeName(const std::string& a, const std::string& b);
 
     // The Abort command and a confirmed close.
     void RequestAbort();
@@ -88,7 +94,6 @@ private:
     jobmodel::CAppDoc& m_doc;
     const jobmodel::CSettingsRegistry& m_settings;
     IRunView& m_view;
-    CRemovableMedia& m_media;
     zipcomponent::CXceedZip m_zip;
     logbook::CBackupLog m_log;
 
@@ -98,6 +103,8 @@ private:
     std::vector<std::string> m_archivedFolders;
     std::string m_strFinalStatus;
     bool m_bClean = false;
+    std::string m_strRecordedLabel;
+    bool m_bLabelRecorded = false;
 };
 
 }  // namespace engine

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
 #include "platform/MessageService.h"
+#include "platform/Volumes.h"
 
 #include <chrono>
 #include <thread>
@@ -69,7 +70,15 @@ void CBackupEngine::CompleteRun(int status) {
         for (int kind = lb::kLogFileError; kind <= lb::kLogFileRemoved; ++kind) m_log.ClearSection(kind);
     // 2.
     if (!final.clean) {
-        m_media.RepairLabel();
+        // Only a clean backup keeps a label the run gave the disk.
+        if (m_bLabelRecorded) {
+            std::string now;
+            const std::string& backupFile = m_doc.m_BackupSettings.m_strBackupFile;
+            if (platform::GetVolumeLabel(backupFile, now) == 0 && now != m_strRecordedLabel) {
+                std::string error;
+                platform::SetVolumeLabel(backupFile, m_strRecordedLabel, error);
+            }
+        }
         m_view.RaiseErrorIndication();
     }
     // 3.

@@ -30,17 +30,4 @@ public:
     virtual std::string WindowTitle() const = 0;
 };
 
-// The removable-media steps of a run. Fixed destinations need none of them,
-// which is what this base gives; the removable-media support overrides it.
-class CRemovableMedia {
-public:
-    virtual ~CRemovableMedia() = default;
-    virtual bool IsRemovable(const std::string& /*path*/) { return false; }
-    // False when the user gave up.
-    virtual bool CheckVolumeName() { return true; }
-    virtual void WriteVolumeLabels(int /*disks*/) {}
-    // Puts back the label recorded at the start of a run that did not end cleanly.
-    virtual void RepairLabel() {}
-};
-
 }  // namespace engine

@@ -96,22 +96,6 @@ std::string GetWindowsTempFolder() {
     return result;
 }
 
-int GetVolumeLabel(const std::string& path, std::string& label) {
-    label.clear();
-    QStorageInfo info(QString::fromStdString(path));
-    if (!info.isValid()) return ENOENT;
-    label = info.name().toStdString();
-    if (!label.empty()) return 0;
-    // Without udev's /dev/disk/by-label Qt reports no label; ask blkid.
-    const QString device = QString::fromUtf8(info.device());
-    if (!device.startsWith("/dev/")) return 0;
-    QProcess blkid;
-    blkid.start("blkid", {"-s", "LABEL", "-o", "value", device});
-    if (blkid.waitForFinished(5000) && blkid.exitCode() == 0)
-        label = QString::fromUtf8(blkid.readAllStandardOutput()).trimmed().toStdString();
-    return 0;
-}
-
 bool DeleteToRecycleBin(const std::string& path) {
     if (!PathExists(path)) return false;
     // Qt 6.4 puts the file into ./files/ when the data location is missing,

@@ -108,8 +108,7 @@ int RunJob(int argc, char** argv) {
     std::string finalStatus;
     if (headless) {
         HeadlessRunView view(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
-        engine::CRemovableMedia media;
-        engine::CBackupEngine run(doc, settings, view, media);
+        engine::CBackupEngine run(doc, settings, view);
         run.RunBackup();
         finalStatus = run.FinalStatus();
         std::printf("Backup: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str());

@@ -117,7 +117,7 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
     setFixedSize(size());
 
     m_tray = std::make_unique<CTrayIcon>(name, this);
-    m_engine = std::make_unique<engine::CBackupEngine>(doc, settings, *this, m_media);
+    m_engine = std::make_unique<engine::CBackupEngine>(doc, settings, *this);
     platform::SetPumpHook([] { QCoreApplication::processEvents(); });
 }
 

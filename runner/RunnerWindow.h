@@ -61,7 +61,6 @@ private:
 
     jobmodel::CAppDoc& m_doc;
     const jobmodel::CSettingsRegistry& m_settings;
-    engine::CRemovableMedia m_media;
     ProgressView* m_view;
     QToolBar* m_toolbar;
     std::unique_ptr<CTrayIcon> m_tray;

@@ -57,8 +57,7 @@ int main(int argc, char** argv) {
     jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
     if (!doc.OnOpenDocument(path)) return 2;
     ConsoleRunView view(platform::FileNamePart(path) + " - Vellora");
-    engine::CRemovableMedia media;
-    engine::CBackupEngine run(doc, settings, view, media);
+    engine::CBackupEngine run(doc, settings, view);
     run.RunBackup();
     const std::string log = logbook::BackupLogPath(settings.GetLogFolder(), path);
     std::printf("Backup: %s\nLog: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str(), log.c_str());

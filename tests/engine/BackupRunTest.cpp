@@ -63,7 +63,6 @@ protected:
     testsupport::IsolatedUser user;
     testsupport::InstalledMessages messages;
     RecordingView view;
-    CRemovableMedia media;
     std::string data, backup, jobPath, logFolder;
 
     void SetUp() override {
@@ -106,7 +105,7 @@ protected:
     std::string Run(jobmodel::CAppDoc& doc, const std::function<void(CBackupEngine&)>& prepare = nullptr) {
         view = RecordingView{};
         const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
-        CBackupEngine run(doc, settings, view, media);
+        CBackupEngine run(doc, settings, view);
         if (prepare) prepare(run);
         run.RunBackup();
         return run.FinalStatus();
