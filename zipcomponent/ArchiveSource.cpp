@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -18,10 +19,14 @@ struct ArchiveFile {
     int writeFd = -1;
     std::string tempPath;
     std::string pending;  // written but not yet handed to the kernel
+    std::string readAhead;  // read from the file but not yet handed to libzip
+    size_t readAt = 0;
+    off_t readAheadStart = 0;  // file offset of readAhead[0]
     zip_error_t error;
 };
 
 constexpr size_t kWriteBuffer = 1 << 20;
+constexpr size_t kReadAhead = 1 << 20;
 
 // libzip writes many small pieces; they go out in large writes.
 bool FlushPending(ArchiveFile* f) {
@@ -94,15 +99,28 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
     auto* f = static_cast<ArchiveFile*>(state);
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
+            f->readAhead.clear();
+            f->readAt = 0;
+            f->readAheadStart = 0;
             f->readFd = ::open(f->target.readPath.c_str(), O_RDONLY | O_CLOEXEC);
             if (f->readFd < 0) return Fail(f, ZIP_ER_OPEN, errno);
             return 0;
         case ZIP_SOURCE_READ: {
-            ssize_t n;
-            do n = ::read(f->readFd, data, len);
-            while (n < 0 && errno == EINTR);
-            if (n < 0) return Fail(f, ZIP_ER_READ, errno);
-            return n;
+            // libzip reads in small pieces; the file is read in large ones.
+            if (f->readAt == f->readAhead.size()) {
+                f->readAheadStart = ::lseek(f->readFd, 0, SEEK_CUR);
+                f->readAhead.resize(kReadAhead);
+                ssize_t n;
+                do n = ::read(f->readFd, f->readAhead.data(), kReadAhead);
+                while (n < 0 && errno == EINTR);
+                if (n < 0) return Fail(f, ZIP_ER_READ, errno);
+                f->readAhead.resize(static_cast<size_t>(n));
+                f->readAt = 0;
+            }
+            const size_t take = std::min<size_t>(len, f->readAhead.size() - f->readAt);
+            std::copy_n(f->readAhead.data() + f->readAt, take, static_cast<char*>(data));
+            f->readAt += take;
+            return static_cast<int64_t>(take);
         }
         case ZIP_SOURCE_CLOSE:
             if (f->readFd >= 0) ::close(f->readFd);
@@ -111,14 +129,28 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
         case ZIP_SOURCE_SEEK: {
             auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, len, &f->error);
             if (!args) return -1;
-            if (::lseek(f->readFd, args->offset, args->whence) < 0) return Fail(f, ZIP_ER_SEEK, errno);
+            const off_t here = f->readAheadStart + static_cast<off_t>(f->readAt);
+            off_t target = args->offset;
+            if (args->whence == SEEK_CUR) {
+                target = here + args->offset;
+            } else if (args->whence == SEEK_END) {
+                struct stat st {};
+                if (::fstat(f->readFd, &st) != 0) return Fail(f, ZIP_ER_SEEK, errno);
+                target = st.st_size + args->offset;
+            }
+            if (target < 0) return Fail(f, ZIP_ER_SEEK, EINVAL);
+            // A target inside what was read ahead needs no system call.
+            if (target >= f->readAheadStart && target <= f->readAheadStart + static_cast<off_t>(f->readAhead.size())) {
+                f->readAt = static_cast<size_t>(target - f->readAheadStart);
+                return 0;
+            }
+            f->readAhead.clear();
+            f->readAt = 0;
+            f->readAheadStart = target;
+            if (::lseek(f->readFd, target, SEEK_SET) < 0) return Fail(f, ZIP_ER_SEEK, errno);
             return 0;
         }
-        case ZIP_SOURCE_TELL: {
-            off_t pos = ::lseek(f->readFd, 0, SEEK_CUR);
-            if (pos < 0) return Fail(f, ZIP_ER_TELL, errno);
-            return pos;
-        }
+        case ZIP_SOURCE_TELL: return f->readAheadStart + static_cast<off_t>(f->readAt);
         case ZIP_SOURCE_STAT: {
             if (len < sizeof(zip_stat_t)) return Fail(f, ZIP_ER_INVAL, 0);
             struct stat st {};
@@ -183,7 +215,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }  // namespace
 
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
-    auto* f = new ArchiveFile{target, -1, -1, {}, {}, {}};
+    auto* f = new ArchiveFile{target, -1, -1, {}, {}, {}, 0, 0, {}};
     zip_error_init(&f->error);
     zip_source_t* src = zip_source_function_create(Callback, f, error);
     if (!src) {
