@@ -18,20 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SilentView : public engine::IRunView {
-public:
-    void SetStatus(const std::string&, int, bool) override {}
-    void SetCurrentFile(const std::string&) override {}
-    void SetProgress(int, int) override {}
-    void RaiseErrorIndication() override {}
-    void SetViewLogEnabled(bool) override {}
-    void RunFinished(bool) override {}
-    void ShowBalloon(const std::string&, const std::string&, int) override {}
-    void PlaySound(const std::string&) override {}
-    void RequestClose() override {}
-    void BringToFront() override {}
-    std::string WindowTitle() const override { return "bench"; }
-};
 
 template <class F>
 double Seconds(F&& work) {
@@ -68,7 +54,7 @@ int main(int argc, char** argv) {
     doc.m_BackupSettings.m_items.AddItem(tree.string(), jobmodel::kStateFolderTree, 16);
     doc.m_JobOptions.m_bVerify = 0;
     doc.OnSaveDocument(job);
-    SilentView view;
+    engine::CNullRunView view;
     auto run = [&] {
         engine::CBackupEngine backup(doc, settings, view);
         backup.RunBackup();

@@ -30,4 +30,21 @@ public:
     virtual std::string WindowTitle() const = 0;
 };
 
+// A view that shows nothing, for runs nobody watches; views that show only
+// part of a run override what they need.
+class CNullRunView : public IRunView {
+public:
+    void SetStatus(const std::string&, int, bool) override {}
+    void SetCurrentFile(const std::string&) override {}
+    void SetProgress(int, int) override {}
+    void RaiseErrorIndication() override {}
+    void SetViewLogEnabled(bool) override {}
+    void RunFinished(bool) override {}
+    void ShowBalloon(const std::string&, const std::string&, int) override {}
+    void PlaySound(const std::string&) override {}
+    void RequestClose() override {}
+    void BringToFront() override {}
+    std::string WindowTitle() const override { return "Vellora"; }
+};
+
 }  // namespace engine

@@ -5,7 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Instances.h"
 #include "platform/MessageService.h"
-#include "runner/HeadlessRunView.h"
+#include "engine/ConsoleRunView.h"
 #include "runner/RunnerWindow.h"
 #include "runner/Skin.h"
 
@@ -107,7 +107,7 @@ int RunJob(int argc, char** argv) {
 
     std::string finalStatus;
     if (headless) {
-        HeadlessRunView view(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
+        engine::CConsoleRunView view(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
         engine::CBackupEngine run(doc, settings, view);
         run.RunBackup();
         finalStatus = run.FinalStatus();

@@ -5,6 +5,7 @@
 // the job cannot be opened.
 
 #include "engine/BackupEngine.h"
+#include "engine/ConsoleRunView.h"
 #include "jobmodel/AppDoc.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
@@ -15,33 +16,6 @@
 #include <cstdio>
 #include <filesystem>
 
-namespace {
-
-class ConsoleRunView : public engine::IRunView {
-public:
-    explicit ConsoleRunView(std::string title) : m_title(std::move(title)) {}
-    void SetStatus(const std::string& text, int, bool) override {
-        if (text != m_lastStatus) std::printf("%s\n", text.c_str());
-        m_lastStatus = text;
-        std::fflush(stdout);
-    }
-    void SetCurrentFile(const std::string&) override {}
-    void SetProgress(int, int) override {}
-    void RaiseErrorIndication() override {}
-    void SetViewLogEnabled(bool) override {}
-    void RunFinished(bool) override {}
-    void ShowBalloon(const std::string&, const std::string&, int) override {}
-    void PlaySound(const std::string&) override {}
-    void RequestClose() override {}
-    void BringToFront() override {}
-    std::string WindowTitle() const override { return m_title; }
-
-private:
-    std::string m_title;
-    std::string m_lastStatus;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -56,7 +30,7 @@ int main(int argc, char** argv) {
     const std::string path = std::filesystem::absolute(argv[1], ec).lexically_normal().string();
     jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
     if (!doc.OnOpenDocument(path)) return 2;
-    ConsoleRunView view(platform::FileNamePart(path) + " - Vellora");
+    engine::CConsoleRunView view(platform::FileNamePart(path) + " - Vellora");
     engine::CBackupEngine run(doc, settings, view);
     run.RunBackup();
     const std::string log = logbook::BackupLogPath(settings.GetLogFolder(), path);

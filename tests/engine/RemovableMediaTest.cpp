@@ -16,26 +16,12 @@ using testsupport::WriteFile;
 
 namespace {
 
-class QuietView : public IRunView {
-public:
-    void SetStatus(const std::string&, int, bool) override {}
-    void SetCurrentFile(const std::string&) override {}
-    void SetProgress(int, int) override {}
-    void RaiseErrorIndication() override {}
-    void SetViewLogEnabled(bool) override {}
-    void RunFinished(bool) override {}
-    void ShowBalloon(const std::string&, const std::string&, int) override {}
-    void PlaySound(const std::string&) override {}
-    void RequestClose() override {}
-    void BringToFront() override {}
-    std::string WindowTitle() const override { return "Daily.vlj - Vellora"; }
-};
 
 class RemovableMedia : public ::testing::Test {
 protected:
     testsupport::IsolatedUser user;
     testsupport::InstalledMessages messages;
-    QuietView view;
+    CNullRunView view;
     std::string usb, media, data;
 
     void SetUp() override {
