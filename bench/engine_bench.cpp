@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 template <class F>
 double Seconds(F&& work) {
     const auto start = std::chrono::steady_clock::now();
