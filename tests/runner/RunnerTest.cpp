@@ -192,3 +192,54 @@ TEST_F(RunnerRun, SilentModeKeepsTheWindowHiddenUntilAMessage) {
     QApplication::processEvents();
     EXPECT_FALSE(window.isVisible());
 }
+
+namespace {
+
+// Watches the window while the run goes on.
+class WatchedWindow : public RunnerWindow {
+public:
+    using RunnerWindow::RunnerWindow;
+    std::function<void(const std::string&)> onStatus;
+    std::vector<std::pair<std::string, int>> statusesWithIcon;
+    void SetStatus(const std::string& text, int colour, bool bold) override {
+        RunnerWindow::SetStatus(text, colour, bold);
+        statusesWithIcon.emplace_back(text, Tray().IconId());
+        if (onStatus) onStatus(text);
+    }
+};
+
+}  // namespace
+
+TEST_F(RunnerRun, TrayAndStatusWhileTheRunGoesOn) {
+    std::filesystem::create_directories(data + "/also");
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    ASSERT_TRUE(doc.OnOpenDocument(job));
+    doc.m_BackupSettings.m_items.AddItem(user.Root() + "/gone", jobmodel::kStateFile, 32);
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    WatchedWindow window(doc, settings);
+    window.show();
+    window.StartBackup();
+    ASSERT_FALSE(window.statusesWithIcon.empty());
+    EXPECT_EQ(window.statusesWithIcon.front(), std::make_pair(std::string("Preprocessing..."), int(kIconRunning)));
+    EXPECT_EQ(window.View()->m_status->FullText(), "Backup COMPLETED, Some FILE WARNINGS Occurred !!!");
+    EXPECT_EQ(window.View()->m_status->TextColour(), QColor(0, 0, 180));
+    EXPECT_EQ(window.Tray().IconId(), kIconError);
+    EXPECT_EQ(window.Tray().ToolTip(), "Daily.vlj: Backup Finished, ERROR !!!");
+    EXPECT_TRUE(window.isVisible());  // no closing rule applies
+}
+
+TEST_F(RunnerRun, ClosingDuringTheRunAbortsItAndClosesAfterwards) {
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    ASSERT_TRUE(doc.OnOpenDocument(job));
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    WatchedWindow window(doc, settings);
+    window.show();
+    window.onStatus = [&](const std::string& text) {
+        if (text == "Generating backup file list...") window.close();
+    };
+    window.StartBackup();
+    EXPECT_TRUE(messages.Texts().empty());  // between operations there is nothing to confirm
+    EXPECT_EQ(window.View()->m_status->FullText(), "Backup ABORTED !!!");
+    QApplication::processEvents();
+    EXPECT_FALSE(window.isVisible());
+}
