@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 
 using namespace zipcomponent;
@@ -212,4 +213,23 @@ TEST_F(ZipTest, DamagedExistingBackupIsNotUpdatedOrTouched) {
     CXceedZip empty;
     empty.m_strArchivePath = archive;
     EXPECT_EQ(empty.WriteArchive(), kResultNothingToDo);
+}
+
+TEST_F(ZipTest, MoreThan65535EntriesUseZip64) {
+    const std::string many = user.Root() + "/many";
+    std::filesystem::create_directories(many);
+    constexpr int kFiles = 66000;
+    for (int i = 0; i < kFiles; ++i) std::ofstream(many + "/f" + std::to_string(i));
+    zip.m_strArchivePath = archive;
+    zip.m_nPackingLevel = 0;
+    zip.AddFileSpec(many + "/*");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    ArchiveStatistics stats;
+    ASSERT_EQ(zip.ReadArchiveStatistics(stats), kResultSuccess);
+    EXPECT_EQ(stats.entries, kFiles + 1u);
+    const std::string bytes = ReadFile(archive);
+    EXPECT_NE(bytes.rfind(std::string("PK\x06\x06", 4)), std::string::npos);  // the zip64 end record
+    auto unzip = Peer("unzip", {"-tqq", archive});
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.out;
+    EXPECT_EQ(Peer("7z", {"t", archive}).exitCode, 0);
 }
