@@ -19,6 +19,8 @@ struct ArchiveFile {
     int writeFd = -1;
     std::string tempPath;
     std::string pending;  // written but not yet handed to the kernel
+    off_t written = 0;      // bytes handed to the kernel
+    off_t flushedUpTo = 0;  // bytes whose writeback has been started
     std::string readAhead;  // read from the file but not yet handed to libzip
     size_t readAt = 0;
     off_t readAheadStart = 0;  // file offset of readAhead[0]
@@ -27,6 +29,7 @@ struct ArchiveFile {
 
 constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kReadAhead = 1 << 20;
+constexpr off_t kWritebackChunk = 8 << 20;
 
 // libzip writes many small pieces; they go out in large writes.
 bool FlushPending(ArchiveFile* f) {
@@ -38,6 +41,14 @@ bool FlushPending(ArchiveFile* f) {
         done += static_cast<size_t>(n);
     }
     f->pending.clear();
+    // Start writing back while the archive is still being built, so the
+    // final fsync has little left to wait for.
+    const off_t end = ::lseek(f->writeFd, 0, SEEK_CUR);
+    if (end > f->written) f->written = end;
+    if (f->written - f->flushedUpTo >= kWritebackChunk) {
+        ::sync_file_range(f->writeFd, f->flushedUpTo, f->written - f->flushedUpTo, SYNC_FILE_RANGE_WRITE);
+        f->flushedUpTo = f->written;
+    }
     return true;
 }
 
@@ -166,6 +177,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
         case ZIP_SOURCE_BEGIN_WRITE: {
             const std::string folder =
                 f->target.tempFolder.empty() ? platform::FolderPart(f->target.writePath) : f->target.tempFolder;
+            f->written = f->flushedUpTo = 0;
             f->writeFd = CreateTemp(folder, platform::FileNamePart(f->target.writePath), f->tempPath);
             if (f->writeFd < 0) {
                 f->tempPath.clear();
@@ -215,7 +227,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }  // namespace
 
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
-    auto* f = new ArchiveFile{target, -1, -1, {}, {}, {}, 0, 0, {}};
+    auto* f = new ArchiveFile{target, -1, -1, {}, {}, 0, 0, {}, 0, 0, {}};
     zip_error_init(&f->error);
     zip_source_t* src = zip_source_function_create(Callback, f, error);
     if (!src) {
