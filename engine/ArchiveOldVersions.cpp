@@ -129,8 +129,14 @@ int CBackupEngine::ArchiveOldVersions() {
     const int mode = backup.m_nFileFilterMode;
     const PathSet folders(m_folders), singleFiles(m_singleFiles), excludedFolders(m_excludedFolders),
         excludedFiles(m_excludedFiles);
+    // Entries come folder by folder: one open folder spares walking each path.
+    std::string openFolder;
+    int folderFd = -1;
     for (int i = 1; i <= contents.GetCount(); ++i) {
-        if (AbortPending()) return 3;
+        if (AbortPending()) {
+            if (folderFd >= 0) ::close(folderFd);
+            return 3;
+        }
         const ZipContentsItem& entry = contents.Item(i);
         const std::string path = SourcePath(entry.basePath, entry.name);
         const bool folderEntry = (entry.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) || path.back() == '/';
@@ -149,9 +155,17 @@ int CBackupEngine::ArchiveOldVersions() {
             if (!obsolete) {
                 // Gone from a folder that still exists: obsolete. Any other
                 // failure (a missing folder, no access) leaves it alone.
+                if (folder != openFolder) {
+                    if (folderFd >= 0) ::close(folderFd);
+                    folderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                    openFolder = folder;
+                }
                 struct stat st {};
-                if (::stat(path.c_str(), &st) != 0)
-                    obsolete = errno == ENOENT && platform::IsFolder(folder);
+                const std::string name = platform::FileNamePart(path);
+                if (folderFd < 0)
+                    obsolete = false;  // the folder is gone or closed to us: left alone
+                else if (::fstatat(folderFd, name.c_str(), &st, 0) != 0)
+                    obsolete = errno == ENOENT;
                 else
                     changed = st.st_mtime > entry.modified;
             }
@@ -163,6 +177,7 @@ int CBackupEngine::ArchiveOldVersions() {
             m_archiveList.push_back(entry.name);
         }
     }
+    if (folderFd >= 0) ::close(folderFd);
     // 7, 8.
     if (!m_archiveList.empty()) {
         const BackupName name = SplitExtension(backup.m_strBackupFile);

@@ -179,9 +179,11 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
 
 void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
     std::set<std::string> seen;
-    auto add = [&](const std::string& path, bool filesOnly) {
+    // `dirFd` and `name` let a folder's files be looked at without walking
+    // the whole path for each.
+    auto add = [&](const std::string& path, bool filesOnly, int dirFd = AT_FDCWD, const char* name = nullptr) {
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) return;
+        if (::fstatat(dirFd, name ? name : path.c_str(), &st, 0) != 0) return;
         const bool folder = S_ISDIR(st.st_mode);
         if (folder && filesOnly) return;
         Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(st.st_mode),
@@ -200,9 +202,9 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
             if (e->d_type == DT_DIR) continue;
             if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
         }
-        ::closedir(dir);
         std::sort(names.begin(), names.end());
-        for (const auto& n : names) add((folder == "/" ? "" : folder) + "/" + n, true);
+        for (const auto& n : names) add((folder == "/" ? "" : folder) + "/" + n, true, ::dirfd(dir), n.c_str());
+        ::closedir(dir);
     };
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
