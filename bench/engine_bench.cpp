@@ -4,6 +4,7 @@
 
 #include "engine/BackupEngine.h"
 #include "platform/MessageService.h"
+#include "platform/TimeZone.h"
 
 #include <QCoreApplication>
 
@@ -28,6 +29,7 @@ double Seconds(F&& work) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::PinLocalTimeZone();
     QCoreApplication app(argc, argv);
     const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "vellora-engine-bench";
     fs::remove_all(work);

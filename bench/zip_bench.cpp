@@ -2,6 +2,7 @@
 // run, and prints both figures side by side.
 //   zip_bench [folder] [megabytes]
 
+#include "platform/TimeZone.h"
 #include "zipcomponent/XceedZip.h"
 
 #include <chrono>
@@ -75,6 +76,7 @@ void Row(const char* what, double ours, double peer) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::PinLocalTimeZone();
     const fs::path work = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "vellora-bench";
     const size_t megabytes = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 200;
     fs::remove_all(work);

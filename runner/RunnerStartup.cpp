@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Instances.h"
 #include "platform/MessageService.h"
+#include "platform/TimeZone.h"
 #include "engine/ConsoleRunView.h"
 #include "runner/RunnerWindow.h"
 #include "runner/Skin.h"
@@ -82,6 +83,7 @@ bool RunsHeadless() {
 }
 
 int RunJob(int argc, char** argv) {
+    platform::PinLocalTimeZone();
     const bool headless = RunsHeadless();
     if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);

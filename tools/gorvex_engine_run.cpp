@@ -10,6 +10,7 @@
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
+#include "platform/TimeZone.h"
 
 #include <QCoreApplication>
 
@@ -18,6 +19,7 @@
 
 
 int main(int argc, char** argv) {
+    platform::PinLocalTimeZone();
     QCoreApplication app(argc, argv);
     if (argc != 2) {
         std::fputs("usage: gorvex-engine-run JOB\n", stderr);
