@@ -470,10 +470,10 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
             if (MatchEntrySpec(spec, name)) return true;
         return false;
     };
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t st;
-        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name) continue;
-        names.insert(st.name);
+    // The stored names are needed only to tell implied folders from real ones.
+    for (zip_int64_t i = 0; impliedFolders && i < count; ++i) {
+        const char* name = zip_get_name(za, static_cast<zip_uint64_t>(i), 0);
+        if (name) names.insert(name);
     }
     for (zip_int64_t i = 0; i < count; ++i) {
         if (i % 256 == 0) {
