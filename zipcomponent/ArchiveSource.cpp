@@ -19,6 +19,8 @@ struct ArchiveFile {
     int writeFd = -1;
     std::string tempPath;
     std::string pending;  // written but not yet handed to the kernel
+    off_t pendingStart = 0;  // file offset of pending[0]
+    off_t position = 0;      // where libzip writes next
     off_t written = 0;      // bytes handed to the kernel
     off_t flushedUpTo = 0;  // bytes whose writeback has been started
     std::string readAhead;  // read from the file but not yet handed to libzip
@@ -31,25 +33,40 @@ constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kReadAhead = 1 << 20;
 constexpr off_t kWritebackChunk = 8 << 20;
 
-// libzip writes many small pieces; they go out in large writes.
+// libzip writes many small pieces and seeks back to rewrite each entry's
+// header; both land in one buffer that goes out in large writes.
 bool FlushPending(ArchiveFile* f) {
     size_t done = 0;
     while (done < f->pending.size()) {
-        const ssize_t n = ::write(f->writeFd, f->pending.data() + done, f->pending.size() - done);
+        const ssize_t n = ::pwrite(f->writeFd, f->pending.data() + done, f->pending.size() - done,
+                                   f->pendingStart + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         done += static_cast<size_t>(n);
     }
+    f->written = std::max(f->written, f->pendingStart + static_cast<off_t>(f->pending.size()));
+    f->pendingStart += static_cast<off_t>(f->pending.size());
     f->pending.clear();
     // Start writing back while the archive is still being built, so the
     // final fsync has little left to wait for.
-    const off_t end = ::lseek(f->writeFd, 0, SEEK_CUR);
-    if (end > f->written) f->written = end;
     if (f->written - f->flushedUpTo >= kWritebackChunk) {
         ::sync_file_range(f->writeFd, f->flushedUpTo, f->written - f->flushedUpTo, SYNC_FILE_RANGE_WRITE);
         f->flushedUpTo = f->written;
     }
     return true;
+}
+
+bool WritePending(ArchiveFile* f, const char* data, size_t length) {
+    const off_t bufferEnd = f->pendingStart + static_cast<off_t>(f->pending.size());
+    if (f->position < f->pendingStart || f->position > bufferEnd) {
+        if (!FlushPending(f)) return false;
+        f->pendingStart = f->position;
+    }
+    const size_t at = static_cast<size_t>(f->position - f->pendingStart);
+    if (f->pending.size() < at + length) f->pending.resize(at + length);
+    std::copy_n(data, length, f->pending.data() + at);
+    f->position += static_cast<off_t>(length);
+    return f->pending.size() < kWriteBuffer || FlushPending(f);
 }
 
 int64_t Fail(ArchiveFile* f, int zipError, int systemError) {
@@ -177,7 +194,8 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
         case ZIP_SOURCE_BEGIN_WRITE: {
             const std::string folder =
                 f->target.tempFolder.empty() ? platform::FolderPart(f->target.writePath) : f->target.tempFolder;
-            f->written = f->flushedUpTo = 0;
+            f->written = f->flushedUpTo = f->pendingStart = f->position = 0;
+            f->pending.clear();
             f->writeFd = CreateTemp(folder, platform::FileNamePart(f->target.writePath), f->tempPath);
             if (f->writeFd < 0) {
                 f->tempPath.clear();
@@ -186,21 +204,18 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
             return 0;
         }
         case ZIP_SOURCE_WRITE:
-            f->pending.append(static_cast<const char*>(data), len);
-            if (f->pending.size() >= kWriteBuffer && !FlushPending(f)) return Fail(f, ZIP_ER_WRITE, errno);
+            if (!WritePending(f, static_cast<const char*>(data), len)) return Fail(f, ZIP_ER_WRITE, errno);
             return static_cast<int64_t>(len);
         case ZIP_SOURCE_SEEK_WRITE: {
             auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, len, &f->error);
             if (!args) return -1;
-            if (!FlushPending(f)) return Fail(f, ZIP_ER_WRITE, errno);
-            if (::lseek(f->writeFd, args->offset, args->whence) < 0) return Fail(f, ZIP_ER_SEEK, errno);
+            const off_t end = std::max(f->written, f->pendingStart + static_cast<off_t>(f->pending.size()));
+            const off_t base = args->whence == SEEK_CUR ? f->position : args->whence == SEEK_END ? end : 0;
+            if (base + args->offset < 0) return Fail(f, ZIP_ER_SEEK, EINVAL);
+            f->position = base + args->offset;
             return 0;
         }
-        case ZIP_SOURCE_TELL_WRITE: {
-            off_t pos = ::lseek(f->writeFd, 0, SEEK_CUR);
-            if (pos < 0) return Fail(f, ZIP_ER_TELL, errno);
-            return pos + static_cast<off_t>(f->pending.size());
-        }
+        case ZIP_SOURCE_TELL_WRITE: return f->position;
         case ZIP_SOURCE_COMMIT_WRITE: return Commit(f);
         case ZIP_SOURCE_ROLLBACK_WRITE: Rollback(f); return 0;
         case ZIP_SOURCE_REMOVE:
@@ -227,7 +242,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }  // namespace
 
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
-    auto* f = new ArchiveFile{target, -1, -1, {}, {}, 0, 0, {}, 0, 0, {}};
+    auto* f = new ArchiveFile{target, -1, -1, {}, {}, 0, 0, 0, 0, {}, 0, 0, {}};
     zip_error_init(&f->error);
     zip_source_t* src = zip_source_function_create(Callback, f, error);
     if (!src) {
