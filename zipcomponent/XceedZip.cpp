@@ -5,7 +5,7 @@
 #include "zipcomponent/ArchiveSource.h"
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
-#include "zipcomponent/FileSpec.h"
+#include "zipcomponent/EntryPatterns.h"
 #include "zipcomponent/SplitArchive.h"
 
 #include <zip.h>

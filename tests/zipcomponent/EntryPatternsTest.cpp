@@ -1,10 +1,10 @@
-#include "zipcomponent/FileSpec.h"
+#include "zipcomponent/EntryPatterns.h"
 
 #include <gtest/gtest.h>
 
 using namespace zipcomponent;
 
-TEST(FileSpec, StarsAndQuestionMarksStayInsideOneFolder) {
+TEST(EntryPatterns, StarsAndQuestionMarksStayInsideOneFolder) {
     struct Case {
         const char* pattern;
         const char* path;
@@ -20,7 +20,7 @@ TEST(FileSpec, StarsAndQuestionMarksStayInsideOneFolder) {
     for (const auto& c : cases) EXPECT_EQ(MatchPathPattern(c.pattern, c.path), c.match) << c.pattern << " " << c.path;
 }
 
-TEST(FileSpec, EntrySpecsAndExclusions) {
+TEST(EntryPatterns, EntrySpecsAndExclusions) {
     EXPECT_TRUE(MatchEntrySpec("/home/ann/*", "home/ann/a.txt"));
     EXPECT_TRUE(MatchEntrySpec("/home/ann/*", "home/ann/sub/"));
     EXPECT_FALSE(MatchEntrySpec("/home/ann/*", "home/ann/sub/x"));

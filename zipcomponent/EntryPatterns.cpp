@@ -1,4 +1,4 @@
-#include "zipcomponent/FileSpec.h"
+#include "zipcomponent/EntryPatterns.h"
 
 namespace zipcomponent {
 
