@@ -318,13 +318,14 @@ int CXceedZip::WriteArchive() {
     std::deque<FileReadState> reads;
     int fileErrors = 0;
     bool changed = false;
+    Throttle pumping;
     for (const auto& p : plan) {
         const Candidate& c = *p.candidate;
         PrepareFileArgs args{"", c.path, platform::AttributesFromMode(c.mode, c.path), p.skipped, p.reason,
                              p.existing >= 0};
         m_events->PrepareFile(args);
         if (args.skipped) continue;
-        if (CheckAbort()) {
+        if ((pumping.Due() && CheckAbort()) || m_bAbortRequest) {
             zip_discard(za);
             return kResultAborted;
         }
@@ -714,7 +715,7 @@ int CXceedZip::ExtractFiles() {
             if (args.skipReason > 15) ++fileErrors;
             continue;
         }
-        if (CheckAbort()) {
+        if ((throttle.Due() && CheckAbort()) || m_bAbortRequest) {
             zip_discard(za);
             return kResultAborted;
         }
