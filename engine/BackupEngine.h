@@ -79,6 +79,8 @@ public:
     void OverallProgress(const zipcomponent::OverallProgressArgs& args) override;
     void SelectFileForCopy(zipcomponent::SelectFileForCopyArgs& args) override;
     void FileRemoved(const std::string& name, const std::string& basePath) override;
+    void DiskRequest(int disk, bool& goOn) override;
+    void DiskNotEmpty(int& action) override;
 
 private:
     void Status(const std::string& text) { m_view.SetStatus(text, kColourPlain, false); }
@@ -104,6 +106,7 @@ private:
     std::string m_strFinalStatus;
     bool m_bClean = false;
     std::string m_strRecordedLabel;
+    bool m_bDiskNotEmpty = false;
     bool m_bLabelRecorded = false;
 };
 

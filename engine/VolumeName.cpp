@@ -5,7 +5,9 @@
 #include "platform/Volumes.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 namespace engine {
 
@@ -86,6 +88,99 @@ bool CBackupEngine::WriteVolumeLabels(int disk) {
     std::snprintf(text, sizeof text, "Could not write volume label to disk number %i: ", disk);
     m_log.AddEntry(text + error, lb::kLogFileWarning);
     return false;
+}
+
+void CBackupEngine::DiskRequest(int disk, bool& goOn) {
+    platform::VolumeInfo volume;
+    platform::GetVolumeInfo(m_zip.m_strArchivePath, volume);
+    const std::string& drive = volume.root;
+    char text[1024];
+    const int op = m_zip.GetActiveOperation();
+    if (op == zipcomponent::kWriting) {
+        if (disk == 0) {
+            std::snprintf(text, sizeof text,
+                          m_bDiskNotEmpty ? "The disk in drive %s already contains files !\nPlease insert a new disk "
+                                            "in the drive."
+                                          : "Cannot access the file(s) on drive %s\n\nPossible reasons are:\nNo disk "
+                                            "is inserted or the drive is not ready.\nThe disk is write protected.\n"
+                                            "Some files on the disk are currently in use.",
+                          drive.c_str());
+        } else {
+            WriteVolumeLabels(disk - 1);
+            m_nDisks = disk;
+            std::snprintf(text, sizeof text, "Please Insert Disk No. %i into drive %s", disk, drive.c_str());
+        }
+    } else if (op == zipcomponent::kTesting) {
+        if (disk == 0)
+            std::snprintf(text, sizeof text, "Backup File Verification:\nPlease Insert the LAST disk into drive %s",
+                          drive.c_str());
+        else
+            std::snprintf(text, sizeof text, "Backup File Verification:\nPlease Insert Disk No. %i into drive %s",
+                          disk, drive.c_str());
+    } else if (disk == 0) {
+        std::snprintf(text, sizeof text, "Please Insert the LAST disk into drive %s", drive.c_str());
+    } else {
+        std::snprintf(text, sizeof text, "Please Insert Disk No. %i into drive %s", disk, drive.c_str());
+    }
+    m_bDiskNotEmpty = false;
+    const std::string prompt = std::string(text) + "\n\nPress OK to continue or Cancel to abort.";
+    for (;;) {
+        if (ShowRunMessage(false, prompt, platform::MB_OKCANCEL | platform::MB_ICONEXCLAMATION) != platform::IDOK) {
+            goOn = false;
+            return;
+        }
+        if (platform::GetVolumeInfo(m_zip.m_strArchivePath, volume) == 0) break;
+    }
+    if (op != zipcomponent::kWriting) {
+        goOn = true;
+        return;
+    }
+    if (!CheckVolumeName(true, nullptr)) {
+        goOn = false;
+        return;
+    }
+    const std::string folder = platform::FolderPart(m_doc.m_BackupSettings.m_strBackupFile);
+    const int err = platform::CreateFolderPath(folder);
+    if (err && err != ENOSPC) {
+        m_log.AddEntry("Could not create destination folder for backup: " + folder, lb::kLogSystemError);
+        goOn = false;
+        return;
+    }
+    goOn = true;
+}
+
+void CBackupEngine::DiskNotEmpty(int& action) {
+    action = m_doc.m_JobOptions.m_nNonEmptyDiskAction;
+    m_bDiskNotEmpty = true;
+    const std::string& backupFile = m_doc.m_BackupSettings.m_strBackupFile;
+    if (action == jobmodel::kEraseFiles) {
+        if (!IsRemovableDestination()) {
+            ShowRunMessage(true, "Internal Error while erasing files from the backup disk!!\nThe Backup will be aborted.",
+                           platform::MB_OK | platform::MB_ICONSTOP);
+            m_log.AddEntry("Internal Error while erasing files from the backup disk!!\n", lb::kLogSystemError);
+            action = jobmodel::kAbortBackup;
+            return;
+        }
+        m_view.SetStatus("Deleting Existing Files from media", kColourPlain, false);
+        platform::VolumeInfo volume;
+        bool erased = platform::GetVolumeInfo(backupFile, volume) == 0;
+        std::error_code ec;
+        // A disk is erased for good, as the shell's silent delete does.
+        for (const auto& e : std::filesystem::directory_iterator(volume.root, ec))
+            if (std::filesystem::remove_all(e.path(), ec) == static_cast<std::uintmax_t>(-1) || ec) erased = false;
+        erased = erased && platform::CreateFolderPath(platform::FolderPart(backupFile)) == 0;
+        if (erased) m_bDiskNotEmpty = false;
+        action = erased ? 1 : 2;
+        m_view.SetStatus("Zipping Files...", kColourPlain, false);
+        return;
+    }
+    if (action == jobmodel::kAppendFiles) {
+        if (platform::PathExists(backupFile) && !platform::DeleteToRecycleBin(backupFile))
+            m_log.AddEntry("Error: Cannot Delete the existing backup file " + backupFile + "\n" +
+                               platform::GetSystemErrorText(errno) + "\n\n",
+                           lb::kLogFileWarning);
+        action = 1;
+    }
 }
 
 }  // namespace engine

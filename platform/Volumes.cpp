@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -15,10 +16,11 @@ namespace platform {
 
 namespace {
 
-// One line per simulated volume: mount point, drive type, file system and
-// label, separated by tabs. Labels written to a volume are kept here.
+// One line per simulated volume: mount point, drive type, file system,
+// label and, optionally, the disk's size in bytes, separated by tabs. Labels
+// written to a volume are kept here.
 struct SimulatedVolume {
-    std::string root, type, fileSystem, label;
+    std::string root, type, fileSystem, label, size;
 };
 
 const char* MediaFile() {
@@ -37,7 +39,8 @@ std::vector<SimulatedVolume> ReadMedia() {
         SimulatedVolume v;
         if (std::getline(fields, v.root, '\t') && std::getline(fields, v.type, '\t') &&
             std::getline(fields, v.fileSystem, '\t')) {
-            std::getline(fields, v.label);
+            std::getline(fields, v.label, '\t');
+            std::getline(fields, v.size);
             volumes.push_back(v);
         }
     }
@@ -46,7 +49,11 @@ std::vector<SimulatedVolume> ReadMedia() {
 
 int WriteMedia(const std::vector<SimulatedVolume>& volumes) {
     std::string text;
-    for (const auto& v : volumes) text += v.root + "\t" + v.type + "\t" + v.fileSystem + "\t" + v.label + "\n";
+    for (const auto& v : volumes) {
+        text += v.root + "\t" + v.type + "\t" + v.fileSystem + "\t" + v.label;
+        if (!v.size.empty()) text += "\t" + v.size;
+        text += "\n";
+    }
     return WriteFileAtomically(MediaFile(), text);
 }
 
@@ -120,6 +127,16 @@ int GetVolumeInfo(const std::string& path, VolumeInfo& info) {
         // A removable volume without its folder is a drive with no disk.
         if (!IsFolder(v.root)) return ENOMEDIUM;
         info.label = v.label;
+        if (v.size.empty()) {
+            info.freeBytes = static_cast<uint64_t>(QStorageInfo(QString::fromStdString(v.root)).bytesAvailable());
+        } else {
+            uint64_t used = 0;
+            std::error_code ec;
+            for (const auto& e : std::filesystem::recursive_directory_iterator(v.root, ec))
+                if (e.is_regular_file(ec)) used += e.file_size(ec);
+            const uint64_t size = std::strtoull(v.size.c_str(), nullptr, 10);
+            info.freeBytes = size > used ? size - used : 0;
+        }
         return 0;
     }
     std::string probe = path;
@@ -138,6 +155,7 @@ int GetVolumeInfo(const std::string& path, VolumeInfo& info) {
     else if (SysfsRemovable(device) || info.root.rfind("/media/", 0) == 0 || info.root.rfind("/run/media/", 0) == 0)
         info.type = DriveType::Removable;
     GetVolumeLabel(info.root, info.label);
+    info.freeBytes = static_cast<uint64_t>(storage.bytesAvailable());
     return 0;
 }
 

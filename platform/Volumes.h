@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -11,6 +12,7 @@ struct VolumeInfo {
     DriveType type = DriveType::Unknown;
     std::string fileSystem;
     std::string label;
+    uint64_t freeBytes = 0;
 };
 
 // The volume holding a path, from the mount table and sysfs, or from the

@@ -414,9 +414,11 @@ int WriteSplitArchive(const std::string& linearPath, IPartSink& sink, int& parts
             if (int err = sink.Close()) return err;
         ++part;
         used = 0;
-        capacity = sink.Capacity(part);
         entriesOn.push_back(0);
-        return sink.Open(part);
+        // A disk's room is known only once it is in the drive.
+        if (int err = sink.Open(part)) return err;
+        capacity = sink.Capacity(part);
+        return 0;
     };
     // Records that must not be split start a new part when they do not fit.
     auto ensure = [&](uint64_t length) -> int {

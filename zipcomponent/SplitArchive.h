@@ -20,8 +20,8 @@ std::string PartPath(const std::string& archivePath, int number, int total);
 class IPartSink {
 public:
     virtual ~IPartSink() = default;
-    virtual uint64_t Capacity(int number) = 0;  // bytes part `number` may hold
     virtual int Open(int number) = 0;           // 0 or an errno
+    virtual uint64_t Capacity(int number) = 0;  // bytes the opened part may hold
     virtual int Write(const char* data, size_t length) = 0;
     virtual int Close() = 0;
     // All parts are written: `total` is now known.

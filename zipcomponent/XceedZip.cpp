@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
+#include "platform/Volumes.h"
 #include "zipcomponent/ArchiveSource.h"
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <deque>
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <set>
 #include <sstream>
@@ -254,11 +256,15 @@ int CXceedZip::WriteArchive() {
     std::string tempFolder;
     if (m_bUseTempArchive)
         tempFolder = m_strTempArchiveFolder.empty() ? platform::GetWindowsTempFolder() : m_strTempArchiveFolder;
-    // With a part size limit the zip is first built whole, then laid out in parts.
-    const std::string linearPath = m_nPartSizeLimit ? (tempFolder.empty() ? platform::FolderPart(m_strArchivePath)
-                                                                          : tempFolder) +
-                                                          "/." + platform::FileNamePart(m_strArchivePath) + ".whole"
-                                                    : m_strArchivePath;
+    // With a part size limit, or across disks, the zip is first built whole
+    // (off the disk when spanning), then laid out in parts.
+    const bool spanning = Spanning();
+    const std::string wholeFolder = spanning ? platform::GetWindowsTempFolder()
+                                    : tempFolder.empty() ? platform::FolderPart(m_strArchivePath)
+                                                         : tempFolder;
+    const std::string linearPath = m_nPartSizeLimit || spanning
+                                       ? wholeFolder + "/." + platform::FileNamePart(m_strArchivePath) + ".whole"
+                                       : m_strArchivePath;
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = CreateArchiveSource({m_strArchivePath, linearPath, tempFolder}, &error);
@@ -438,7 +444,122 @@ int CXceedZip::WriteArchive() {
     return kResultCannotWrite;
 }
 
+namespace {
+
+constexpr int kDiskRefused = -1;   // a disk request was answered with "abort"
+constexpr int kDiskNotEmpty = -2;  // a disk that holds files, and the rule says abort
+constexpr uint64_t kDiskMargin = 4096;
+
+bool VolumeHoldsFiles(const std::string& root) {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec))
+        if (!e.is_directory(ec)) return true;
+    return false;
+}
+
+}  // namespace
+
+// Parts on removable disks, one per disk: a full disk asks for the next one.
+class CXceedZip::DiskPartSink : public IPartSink {
+public:
+    DiskPartSink(CXceedZip& zip, std::string archive) : m_zip(zip), m_archive(std::move(archive)) {}
+    ~DiskPartSink() override { Discard(); }
+
+    int Open(int number) override {
+        for (bool first = true;; first = false) {
+            if (number > 1 || !first) {
+                bool goOn = false;
+                m_zip.m_events->DiskRequest(number, goOn);
+                if (!goOn || m_zip.m_bAbortRequest) return kDiskRefused;
+            }
+            platform::VolumeInfo volume;
+            if (platform::GetVolumeInfo(m_archive, volume) != 0) continue;
+            if (VolumeHoldsFiles(volume.root)) {
+                int action = 3;
+                m_zip.m_events->DiskNotEmpty(action);
+                if (action == 2) continue;
+                if (action != 1) return kDiskNotEmpty;
+            }
+            platform::CreateFolderPath(platform::FolderPart(m_archive));
+            m_root = volume.root;
+            break;
+        }
+        m_temp = platform::FolderPart(m_archive) + "/." + platform::FileNamePart(m_archive) + ".part.XXXXXX";
+        m_fd = ::mkostemp(m_temp.data(), O_CLOEXEC);
+        if (m_fd < 0) return errno;
+        ::fchmod(m_fd, 0644);
+        m_number = number;
+        return 0;
+    }
+    uint64_t Capacity(int) override {
+        platform::VolumeInfo volume;
+        platform::GetVolumeInfo(m_archive, volume);
+        return volume.freeBytes > kDiskMargin ? volume.freeBytes - kDiskMargin : 0;
+    }
+    int Write(const char* data, size_t length) override {
+        while (length > 0) {
+            const ssize_t n = ::write(m_fd, data, length);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return errno;
+            data += n;
+            length -= static_cast<size_t>(n);
+        }
+        return 0;
+    }
+    int Close() override {
+        int err = ::fsync(m_fd) == 0 ? 0 : errno;
+        if (::close(m_fd) != 0 && !err) err = errno;
+        m_fd = -1;
+        if (!err && ::rename(m_temp.c_str(), PartPath(m_archive, m_number, m_number + 1).c_str()) != 0) err = errno;
+        m_temp.clear();
+        return err;
+    }
+    // The disk in the drive holds the last part, which takes the archive's name.
+    int Finish(int total) override {
+        return ::rename(PartPath(m_archive, total, total + 1).c_str(), m_archive.c_str()) == 0 ? 0 : errno;
+    }
+    void Discard() override {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+        if (!m_temp.empty()) ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+
+private:
+    CXceedZip& m_zip;
+    std::string m_archive;
+    std::string m_root;
+    std::string m_temp;
+    int m_fd = -1;
+    int m_number = 0;
+};
+
+bool CXceedZip::Spanning() const {
+    if (m_nSpanningMode == 0) return false;
+    platform::VolumeInfo volume;
+    platform::GetVolumeInfo(m_strArchivePath, volume);
+    return volume.type == platform::DriveType::Removable || volume.type == platform::DriveType::CdRom;
+}
+
 int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
+    if (Spanning()) {
+        // What fits on the disk in the drive is written as one plain zip.
+        struct stat whole {};
+        platform::VolumeInfo volume;
+        if (::stat(linearPath.c_str(), &whole) == 0 && platform::GetVolumeInfo(m_strArchivePath, volume) == 0 &&
+            static_cast<uint64_t>(whole.st_size) + kDiskMargin <= volume.freeBytes) {
+            const int err = platform::CopyFileAtomically(linearPath, m_strArchivePath);
+            ::unlink(linearPath.c_str());
+            return err ? kResultCannotWrite : kResultSuccess;
+        }
+        DiskPartSink sink(*this, m_strArchivePath);
+        int parts = 0;
+        const int err = WriteSplitArchive(linearPath, sink, parts);
+        ::unlink(linearPath.c_str());
+        if (err == kDiskRefused) return kResultDiskAborted;
+        if (err == kDiskNotEmpty) return kResultDiskNotEmpty;
+        return err ? kResultCannotWrite : kResultSuccess;
+    }
     struct stat st {};
     const uint64_t limit = std::max<uint64_t>(m_nPartSizeLimit, kMinimumPartSize);
     int err = 0;

@@ -116,6 +116,9 @@ private:
     // Puts a finished whole zip in place: as it is, or in parts when it is
     // larger than the part size limit.
     int PlaceLinearArchive(const std::string& linearPath);
+    // A spanning choice and a removable destination: parts go on disks.
+    bool Spanning() const;
+    class DiskPartSink;
     // Writes a rewritten archive out; 0, 518 or 507.
     int CloseRewrite(::zip* za);
     ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);

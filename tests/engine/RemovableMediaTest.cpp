@@ -116,3 +116,116 @@ TEST_F(RemovableMedia, AMissingDiskIsNotAccessibleAndNothingLandsInTheMountPoint
     EXPECT_EQ(messages.Texts()[0].rfind(usb + " is not accessible.\n", 0), 0u);
     EXPECT_FALSE(platform::PathExists(usb));
 }
+
+namespace {
+
+// Swaps simulated disks when the run asks for the next one: the disk in the
+// drive goes to a shelf with its label, and a blank disk takes its place.
+class DiskSwapper : public platform::IMessageService {
+public:
+    DiskSwapper(std::string drive, std::string shelf, std::string media)
+        : m_drive(std::move(drive)), m_shelf(std::move(shelf)), m_media(std::move(media)) {}
+    int Show(const std::string& text, const std::string&, unsigned style) override {
+        texts.push_back(text);
+        if (text.rfind("Please Insert Disk No.", 0) == 0) {
+            if (cancelDisks) return platform::IDCANCEL;
+            ++m_disk;
+            std::string label;
+            platform::GetVolumeLabel(m_drive, label);
+            labels.push_back(label);
+            const std::string store = m_shelf + "/disk" + std::to_string(m_disk);
+            std::filesystem::rename(m_drive, store);
+            std::filesystem::create_directories(m_drive);
+            std::string error;
+            platform::SetVolumeLabel(m_drive, "", error);
+            return platform::IDOK;
+        }
+        if (text.rfind("The Volume Name", 0) == 0) return platform::IDIGNORE;
+        return platform::SafeAnswer(style);
+    }
+    std::vector<std::string> texts;
+    std::vector<std::string> labels;  // of each disk taken out
+    bool cancelDisks = false;
+
+private:
+    std::string m_drive, m_shelf, m_media;
+    int m_disk = 0;
+};
+
+}  // namespace
+
+TEST_F(RemovableMedia, ABackupSpansThreeDisksAndRestoresFromThem) {
+    std::string random(150000, '\0');
+    for (size_t i = 0; i < random.size(); ++i) random[i] = static_cast<char>((i * 2654435761u) >> 13);
+    WriteFile(data + "/big.bin", random);
+    WriteFile(data + "/small.txt", "small");
+    WriteFile(media, usb + "\tremovable\tvfat\t\t70000\n");  // a blank first disk
+    const std::string shelf = user.Root() + "/shelf";
+    std::filesystem::create_directories(shelf);
+    DiskSwapper swapper(usb, shelf, media);
+    platform::SetMessageService(&swapper);
+
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    doc.OnNewDocument();
+    doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
+    doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
+    doc.m_JobOptions.m_bUseVolumeName = 1;
+    doc.m_JobOptions.m_strVolumeName = "BACKUP";
+    doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanAlways;
+    doc.m_JobOptions.m_nCompressionLevel = 0;
+    doc.m_JobOptions.m_nCompressionIndex = 0;
+    doc.m_JobOptions.m_bVerify = 0;
+    doc.OnSaveDocument(user.Root() + "/Daily.vlj");
+    const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
+    CBackupEngine run(doc, settings, view);
+    run.RunBackup();
+    platform::SetMessageService(&messages);
+
+    EXPECT_EQ(run.FinalStatus(), "Backup Completed Successfully.");
+    EXPECT_EQ(swapper.labels, (std::vector<std::string>{"BACKUP   01", "BACKUP   02"}));
+    EXPECT_EQ(Label(), "BACKUP   03");
+    EXPECT_NE(std::find(swapper.texts.begin(), swapper.texts.end(),
+                        "Please Insert Disk No. 2 into drive " + usb + "\n\nPress OK to continue or Cancel to abort."),
+              swapper.texts.end());
+    std::vector<std::string> summary = run.Log().Entries(logbook::kLogSummary);
+    run.Log().AddSummaryLines(summary);
+    EXPECT_EQ(summary.back().rfind("File Spans 3 Disks:\n", 0), 0u);
+
+    // The three parts side by side read as one backup.
+    const std::string joined = user.Root() + "/joined";
+    std::filesystem::create_directories(joined);
+    std::filesystem::copy_file(shelf + "/disk1/Backups/Daily.z01", joined + "/Daily.z01");
+    std::filesystem::copy_file(shelf + "/disk2/Backups/Daily.z02", joined + "/Daily.z02");
+    std::filesystem::copy_file(usb + "/Backups/Daily.velarc", joined + "/Daily.velarc");
+    zipcomponent::CXceedZip reader;
+    reader.m_strArchivePath = joined + "/Daily.velarc";
+    EXPECT_EQ(reader.TestArchive(true), zipcomponent::kResultSuccess);
+    reader.m_strExtractFolder = user.Root() + "/restore";
+    ASSERT_EQ(reader.ExtractFiles(), zipcomponent::kResultSuccess);
+    EXPECT_EQ(testsupport::ReadFile(user.Root() + "/restore" + data + "/big.bin"), random);
+    EXPECT_EQ(testsupport::ReadFile(user.Root() + "/restore" + data + "/small.txt"), "small");
+}
+
+TEST_F(RemovableMedia, CancelAtADiskPromptAbortsTheRun) {
+    WriteFile(data + "/big.bin", std::string(150000, 'x'));
+    WriteFile(media, usb + "\tremovable\tvfat\tBACKUP\t70000\n");
+    DiskSwapper swapper(usb, user.Root(), media);
+    swapper.cancelDisks = true;
+    platform::SetMessageService(&swapper);
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    doc.OnNewDocument();
+    doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
+    doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
+    doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanEnable;
+    doc.m_JobOptions.m_nCompressionLevel = 0;
+    doc.m_JobOptions.m_nCompressionIndex = 0;
+    doc.OnSaveDocument(user.Root() + "/Daily.vlj");
+    const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
+    CBackupEngine run(doc, settings, view);
+    run.RunBackup();
+    platform::SetMessageService(&messages);
+    EXPECT_EQ(run.FinalStatus(), "Backup ABORTED !!!");
+    const auto errors = run.Log().Entries(logbook::kLogSystemError);
+    EXPECT_NE(std::find(errors.begin(), errors.end(), "The backup process was aborted while requesting a disk!!\n"),
+              errors.end());
+}
