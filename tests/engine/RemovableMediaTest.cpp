@@ -229,3 +229,51 @@ TEST_F(RemovableMedia, CancelAtADiskPromptAbortsTheRun) {
     EXPECT_NE(std::find(errors.begin(), errors.end(), "The backup process was aborted while requesting a disk!!\n"),
               errors.end());
 }
+
+TEST_F(RemovableMedia, EachNonEmptyDiskRule) {
+    WriteFile(data + "/big.bin", std::string(150000, 'y'));
+    struct Case {
+        int action;
+        const char* status;
+        bool foreignKept;
+    } cases[] = {
+        {jobmodel::kEraseFiles, "Backup Completed Successfully.", false},
+        {jobmodel::kAppendFiles, "Backup Completed Successfully.", true},
+        {jobmodel::kAskForDisk, "Backup ABORTED !!!", true},  // the next disk is refused
+        {jobmodel::kAbortBackup, "Backup ABORTED !!!", true},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(usb);
+        std::filesystem::remove_all(user.Root() + "/shelf");
+        std::filesystem::create_directories(user.Root() + "/shelf");
+        WriteFile(usb + "/letter.doc", "someone else's file");
+        WriteFile(media, usb + "\tremovable\tvfat\t\t70000\n");
+        DiskSwapper swapper(usb, user.Root() + "/shelf", media);
+        swapper.cancelDisks = c.action == jobmodel::kAskForDisk;
+        platform::SetMessageService(&swapper);
+        jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+        doc.OnNewDocument();
+        doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
+        doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
+        doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanAlways;
+        doc.m_JobOptions.m_nNonEmptyDiskAction = c.action;
+        doc.m_JobOptions.m_nCompressionLevel = 0;
+        doc.m_JobOptions.m_nCompressionIndex = 0;
+        doc.m_JobOptions.m_bVerify = 0;
+        doc.m_JobOptions.m_bArchiveOldVersions = 0;
+        doc.OnSaveDocument(user.Root() + "/Daily.vlj");
+        const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
+        CBackupEngine run(doc, settings, view);
+        run.RunBackup();
+        platform::SetMessageService(&messages);
+        EXPECT_EQ(run.FinalStatus(), c.status) << c.action;
+        const bool kept = platform::PathExists(usb + "/letter.doc") ||
+                          platform::PathExists(user.Root() + "/shelf/disk1/letter.doc");
+        EXPECT_EQ(kept, c.foreignKept) << c.action;
+        if (c.action == jobmodel::kAbortBackup) {
+            const auto errors = run.Log().Entries(logbook::kLogSystemError);
+            ASSERT_FALSE(errors.empty());
+            EXPECT_EQ(errors[0].rfind("The backup was aborted when a disk was inserted that was not empty !!", 0), 0u);
+        }
+    }
+}
