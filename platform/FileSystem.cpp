@@ -29,6 +29,8 @@ std::optional<TimePoint> FromTimespec(long long sec, long long nsec) {
         std::chrono::seconds(sec) + std::chrono::nanoseconds(nsec)));
 }
 
+}  // namespace
+
 int WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -40,8 +42,6 @@ int WriteAll(int fd, std::string_view bytes) {
     }
     return 0;
 }
-
-}  // namespace
 
 bool SamePath(std::string_view a, std::string_view b) {
     return WithoutTrailingSeparator(a) == WithoutTrailingSeparator(b);

@@ -53,6 +53,9 @@ FileTimes GetFileTimes(const std::string& path);
 // Message text for an errno value, at most 300 characters.
 std::string GetSystemErrorText(int code);
 
+// Writes all of `bytes` to a descriptor. Returns 0 or an errno.
+int WriteAll(int fd, std::string_view bytes);
+
 // Reads a whole regular file. Returns 0 or an errno.
 int ReadWholeFile(const std::string& path, std::string& bytes);
 

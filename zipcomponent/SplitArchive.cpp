@@ -356,14 +356,7 @@ int FilePartSink::Open(int number) {
 }
 
 int FilePartSink::Write(const char* data, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(m_fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return 0;
+    return platform::WriteAll(m_fd, std::string_view(data, length));
 }
 
 int FilePartSink::Close() {

@@ -497,14 +497,7 @@ public:
         return volume.freeBytes > kDiskMargin ? volume.freeBytes - kDiskMargin : 0;
     }
     int Write(const char* data, size_t length) override {
-        while (length > 0) {
-            const ssize_t n = ::write(m_fd, data, length);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return errno;
-            data += n;
-            length -= static_cast<size_t>(n);
-        }
-        return 0;
+        return platform::WriteAll(m_fd, std::string_view(data, length));
     }
     int Close() override {
         int err = ::fsync(m_fd) == 0 ? 0 : errno;

@@ -35,6 +35,20 @@ protected:
         jobmodel::CSettingsRegistry(jobmodel::Hive::CurrentUser).SetLogFolder(user.Root());
     }
     void TearDown() override { unsetenv("VELLORA_MEDIA"); }
+    // A job that spans disks, stores files as they are and writes to the drive.
+    jobmodel::CAppDoc SpanningJob(int nonEmptyAction = jobmodel::kAppendFiles) {
+        jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+        doc.OnNewDocument();
+        doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
+        doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
+        doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanAlways;
+        doc.m_JobOptions.m_nNonEmptyDiskAction = nonEmptyAction;
+        doc.m_JobOptions.m_nCompressionLevel = 0;
+        doc.m_JobOptions.m_nCompressionIndex = 0;
+        doc.m_JobOptions.m_bVerify = 0;
+        doc.OnSaveDocument(user.Root() + "/Daily.vlj");
+        return doc;
+    }
     void Declare(const std::string& label) { WriteFile(media, usb + "\tremovable\tvfat\t" + label + "\n"); }
     std::string Label() {
         std::string label;
@@ -165,17 +179,9 @@ TEST_F(RemovableMedia, ABackupSpansThreeDisksAndRestoresFromThem) {
     DiskSwapper swapper(usb, shelf, media);
     platform::SetMessageService(&swapper);
 
-    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
-    doc.OnNewDocument();
-    doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
-    doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
+    jobmodel::CAppDoc doc = SpanningJob();
     doc.m_JobOptions.m_bUseVolumeName = 1;
     doc.m_JobOptions.m_strVolumeName = "BACKUP";
-    doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanAlways;
-    doc.m_JobOptions.m_nCompressionLevel = 0;
-    doc.m_JobOptions.m_nCompressionIndex = 0;
-    doc.m_JobOptions.m_bVerify = 0;
-    doc.OnSaveDocument(user.Root() + "/Daily.vlj");
     const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
     CBackupEngine run(doc, settings, view);
     run.RunBackup();
@@ -212,14 +218,8 @@ TEST_F(RemovableMedia, CancelAtADiskPromptAbortsTheRun) {
     DiskSwapper swapper(usb, user.Root(), media);
     swapper.cancelDisks = true;
     platform::SetMessageService(&swapper);
-    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
-    doc.OnNewDocument();
-    doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
-    doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
+    jobmodel::CAppDoc doc = SpanningJob();
     doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanEnable;
-    doc.m_JobOptions.m_nCompressionLevel = 0;
-    doc.m_JobOptions.m_nCompressionIndex = 0;
-    doc.OnSaveDocument(user.Root() + "/Daily.vlj");
     const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
     CBackupEngine run(doc, settings, view);
     run.RunBackup();
@@ -251,17 +251,7 @@ TEST_F(RemovableMedia, EachNonEmptyDiskRule) {
         DiskSwapper swapper(usb, user.Root() + "/shelf", media);
         swapper.cancelDisks = c.action == jobmodel::kAskForDisk;
         platform::SetMessageService(&swapper);
-        jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
-        doc.OnNewDocument();
-        doc.m_BackupSettings.m_strBackupFile = usb + "/Backups/Daily.velarc";
-        doc.m_BackupSettings.m_items.AddItem(data, jobmodel::kStateFolderTree, 16);
-        doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanAlways;
-        doc.m_JobOptions.m_nNonEmptyDiskAction = c.action;
-        doc.m_JobOptions.m_nCompressionLevel = 0;
-        doc.m_JobOptions.m_nCompressionIndex = 0;
-        doc.m_JobOptions.m_bVerify = 0;
-        doc.m_JobOptions.m_bArchiveOldVersions = 0;
-        doc.OnSaveDocument(user.Root() + "/Daily.vlj");
+        jobmodel::CAppDoc doc = SpanningJob(c.action);
         const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
         CBackupEngine run(doc, settings, view);
         run.RunBackup();
