@@ -526,6 +526,24 @@ int CountDisks(const std::string& archivePath) {
     return 0;
 }
 
+bool ReadLastDiskTotals(const std::string& archivePath, DirectoryTotals& totals) {
+    Parts last;
+    if (!last.Open(archivePath, 1)) return false;
+    EndRecord end;
+    if (!ReadEnd(last, end) || end.cdDisk != end.disk) return false;
+    std::string cd;
+    std::vector<CentralHeader> headers;
+    if (!last.Read(0, end.cdOffset, end.cdSize, cd) || !ParseCentral(cd, end.entries, headers)) return false;
+    totals = DirectoryTotals();
+    for (const auto& h : headers) {
+        ++totals.entries;
+        totals.compressed += h.compressed;
+        totals.uncompressed += h.uncompressed;
+        if (!h.name.empty() && h.name.back() == '/') ++totals.folders;
+    }
+    return true;
+}
+
 zip_source_t* CreateJoinedSource(const std::string& archivePath, int& result) {
     const int disks = CountDisks(archivePath);
     auto* v = new JoinedView;

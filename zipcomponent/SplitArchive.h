@@ -57,6 +57,13 @@ int WriteSplitArchive(const std::string& linearPath, IPartSink& sink, int& parts
 // when the file is no zip at all.
 int CountDisks(const std::string& archivePath);
 
+struct DirectoryTotals {
+    uint64_t entries = 0, compressed = 0, uncompressed = 0, folders = 0;
+};
+// The totals of a split archive's directory when it lies whole on the last
+// part, which is all a spanned backup's last disk holds.
+bool ReadLastDiskTotals(const std::string& archivePath, DirectoryTotals& totals);
+
 // A read-only view of a split archive as one plain zip, for libzip. On
 // failure returns null and sets `result` to a component result code.
 zip_source_t* CreateJoinedSource(const std::string& archivePath, int& result);

@@ -30,11 +30,18 @@ constexpr uint32_t kFolderAttribute = 16;
 
 class ActiveScope {
 public:
-    ActiveScope(int& field, int value) : m_field(field) { m_field = value; }
-    ~ActiveScope() { m_field = kIdle; }
+    ActiveScope(int& field, int value, std::function<void()> atEnd = nullptr)
+        : m_field(field), m_atEnd(std::move(atEnd)) {
+        m_field = value;
+    }
+    ~ActiveScope() {
+        m_field = kIdle;
+        if (m_atEnd) m_atEnd();
+    }
 
 private:
     int& m_field;
+    std::function<void()> m_atEnd;
 };
 
 std::vector<std::string> SplitLines(const std::string& list) {
@@ -527,6 +534,39 @@ private:
     int m_number = 0;
 };
 
+zip_t* CXceedZip::OpenArchive(int& result) {
+    zip_t* za = OpenForReading(m_strArchivePath, result);
+    if (za || result != kResultMissingPart || !Spanning()) return za;
+    // A backup across disks: each disk's part is copied aside as the user
+    // inserts it, the last one first, and the copies are read as one.
+    const int total = CountDisks(m_strArchivePath);
+    std::string folder = platform::GetWindowsTempFolder() + "/vellora-disks-XXXXXX";
+    if (!::mkdtemp(folder.data())) return nullptr;
+    m_gatheredParts = folder;
+    const std::string gathered = folder + "/" + platform::FileNamePart(m_strArchivePath);
+    if (platform::CopyFileAtomically(m_strArchivePath, gathered) != 0) return nullptr;
+    for (int part = 1; part < total; ++part) {
+        const std::string wanted = PartPath(m_strArchivePath, part, total);
+        while (!platform::PathExists(wanted)) {
+            bool goOn = false;
+            m_events->DiskRequest(part, goOn);
+            if (!goOn || m_bAbortRequest) {
+                result = kResultDiskAborted;
+                return nullptr;
+            }
+        }
+        if (platform::CopyFileAtomically(wanted, PartPath(gathered, part, total)) != 0) return nullptr;
+    }
+    return OpenForReading(gathered, result);
+}
+
+void CXceedZip::ForgetGatheredParts() {
+    if (m_gatheredParts.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(m_gatheredParts, ec);
+    m_gatheredParts.clear();
+}
+
 bool CXceedZip::Spanning() const {
     if (m_nSpanningMode == 0) return false;
     platform::VolumeInfo volume;
@@ -570,10 +610,10 @@ int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
 }
 
 int CXceedZip::ListContents(ZipContents& contents, int) {
-    ActiveScope active(m_nActiveOperation, kListing);
+    ActiveScope active(m_nActiveOperation, kListing, [this] { ForgetGatheredParts(); });
     contents.m_items.clear();
     int result;
-    zip_t* za = OpenForReading(m_strArchivePath, result);
+    zip_t* za = OpenArchive(result);
     if (!za) return result;
     const zip_int64_t count = zip_get_num_entries(za, 0);
     const bool impliedFolders = GetOption(202) != 0;
@@ -643,8 +683,22 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
 int CXceedZip::ReadArchiveStatistics(ArchiveStatistics& s) {
     s = ArchiveStatistics();
     int result;
+    // Only the directory is needed: a spanned backup's last disk has it.
     zip_t* za = OpenForReading(m_strArchivePath, result);
-    if (!za) return result;
+    if (!za) {
+        DirectoryTotals totals;
+        if (result != kResultMissingPart || !ReadLastDiskTotals(m_strArchivePath, totals)) return result;
+        s.entries = static_cast<uint32_t>(totals.entries);
+        s.folders = static_cast<int16_t>(totals.folders);
+        s.compressedLow = static_cast<uint32_t>(totals.compressed);
+        s.compressedHigh = static_cast<uint32_t>(totals.compressed >> 32);
+        s.uncompressedLow = static_cast<uint32_t>(totals.uncompressed);
+        s.uncompressedHigh = static_cast<uint32_t>(totals.uncompressed >> 32);
+        s.ratio = totals.uncompressed
+                      ? static_cast<int16_t>(100 - static_cast<int64_t>(totals.compressed * 100 / totals.uncompressed))
+                      : 0;
+        return kResultSuccess;
+    }
     uint64_t compressed = 0, uncompressed = 0;
     const zip_int64_t count = zip_get_num_entries(za, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -706,9 +760,9 @@ int ReadEntry(zip_file_t* zf, const std::function<bool(const char*, size_t)>& si
 }  // namespace
 
 int CXceedZip::TestArchive(bool) {
-    ActiveScope active(m_nActiveOperation, kTesting);
+    ActiveScope active(m_nActiveOperation, kTesting, [this] { ForgetGatheredParts(); });
     int result;
-    zip_t* za = OpenForReading(m_strArchivePath, result);
+    zip_t* za = OpenArchive(result);
     if (!za) return result;
     const zip_int64_t count = zip_get_num_entries(za, 0);
     uint64_t total = 0, done = 0;
@@ -762,9 +816,9 @@ int CXceedZip::TestArchive(bool) {
 }
 
 int CXceedZip::ExtractFiles() {
-    ActiveScope active(m_nActiveOperation, kExtracting);
+    ActiveScope active(m_nActiveOperation, kExtracting, [this] { ForgetGatheredParts(); });
     int result;
-    zip_t* za = OpenForReading(m_strArchivePath, result);
+    zip_t* za = OpenArchive(result);
     if (!za) return result;
     struct Selected {
         zip_uint64_t index;

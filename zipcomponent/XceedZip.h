@@ -51,6 +51,7 @@ struct ArchiveStatistics {
 class CXceedZip {
 public:
     explicit CXceedZip(IXceedZipEvents* events = nullptr) : m_events(events ? events : &m_noEvents) {}
+    ~CXceedZip() { ForgetGatheredParts(); }
     CXceedZip(const CXceedZip&) = delete;
     CXceedZip& operator=(const CXceedZip&) = delete;
 
@@ -118,6 +119,10 @@ private:
     int PlaceLinearArchive(const std::string& linearPath);
     // A spanning choice and a removable destination: parts go on disks.
     bool Spanning() const;
+    // Opens the archive for reading; a backup whose parts are on other disks
+    // asks for them.
+    ::zip* OpenArchive(int& result);
+    void ForgetGatheredParts();
     class DiskPartSink;
     // Writes a rewritten archive out; 0, 518 or 507.
     int CloseRewrite(::zip* za);
@@ -134,6 +139,7 @@ private:
     std::function<bool(size_t, uint64_t)> m_readObserver;
     std::vector<Candidate> m_survey;
     std::string m_surveySpecs;
+    std::string m_gatheredParts;  // copies of a spanned backup's parts while it is read
 };
 
 }  // namespace zipcomponent

@@ -154,6 +154,16 @@ public:
             platform::SetVolumeLabel(m_drive, "", error);
             return platform::IDOK;
         }
+        const std::string verify = "Backup File Verification:\nPlease Insert Disk No. ";
+        if (text.rfind(verify, 0) == 0) {
+            // The full disk goes back in the drive for its part to be read.
+            const std::string disk = text.substr(verify.size(), text.find(' ', verify.size()) - verify.size());
+            for (const auto& e : std::filesystem::recursive_directory_iterator(m_shelf + "/disk" + disk)) {
+                const auto target = std::filesystem::path(m_drive) / std::filesystem::relative(e.path(), m_shelf + "/disk" + disk);
+                if (e.is_regular_file() && !std::filesystem::exists(target)) std::filesystem::copy_file(e.path(), target);
+            }
+            return platform::IDOK;
+        }
         if (text.rfind("The Volume Name", 0) == 0) return platform::IDIGNORE;
         return platform::SafeAnswer(style);
     }
@@ -182,12 +192,18 @@ TEST_F(RemovableMedia, ABackupSpansThreeDisksAndRestoresFromThem) {
     jobmodel::CAppDoc doc = SpanningJob();
     doc.m_JobOptions.m_bUseVolumeName = 1;
     doc.m_JobOptions.m_strVolumeName = "BACKUP";
+    doc.m_JobOptions.m_bVerify = 1;
     const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
     CBackupEngine run(doc, settings, view);
     run.RunBackup();
     platform::SetMessageService(&messages);
 
     EXPECT_EQ(run.FinalStatus(), "Backup Completed Successfully.");
+    // Verification asked for the first two disks back.
+    EXPECT_NE(std::find(swapper.texts.begin(), swapper.texts.end(),
+                        "Backup File Verification:\nPlease Insert Disk No. 1 into drive " + usb +
+                            "\n\nPress OK to continue or Cancel to abort."),
+              swapper.texts.end());
     EXPECT_EQ(swapper.labels, (std::vector<std::string>{"BACKUP   01", "BACKUP   02"}));
     EXPECT_EQ(Label(), "BACKUP   03");
     EXPECT_NE(std::find(swapper.texts.begin(), swapper.texts.end(),
