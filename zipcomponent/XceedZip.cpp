@@ -536,7 +536,7 @@ private:
 
 zip_t* CXceedZip::OpenArchive(int& result) {
     zip_t* za = OpenForReading(m_strArchivePath, result);
-    if (za || result != kResultMissingPart || !Spanning()) return za;
+    if (za || result != kResultMissingPart || !OnRemovableMedia()) return za;
     // A backup across disks: each disk's part is copied aside as the user
     // inserts it, the last one first, and the copies are read as one.
     const int total = CountDisks(m_strArchivePath);
@@ -567,12 +567,13 @@ void CXceedZip::ForgetGatheredParts() {
     m_gatheredParts.clear();
 }
 
-bool CXceedZip::Spanning() const {
-    if (m_nSpanningMode == 0) return false;
+bool CXceedZip::OnRemovableMedia() const {
     platform::VolumeInfo volume;
     platform::GetVolumeInfo(m_strArchivePath, volume);
     return volume.type == platform::DriveType::Removable || volume.type == platform::DriveType::CdRom;
 }
+
+bool CXceedZip::Spanning() const { return m_nSpanningMode != 0 && OnRemovableMedia(); }
 
 int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
     if (Spanning()) {

@@ -119,6 +119,7 @@ private:
     int PlaceLinearArchive(const std::string& linearPath);
     // A spanning choice and a removable destination: parts go on disks.
     bool Spanning() const;
+    bool OnRemovableMedia() const;
     // Opens the archive for reading; a backup whose parts are on other disks
     // asks for them.
     ::zip* OpenArchive(int& result);

@@ -213,6 +213,27 @@ TEST_F(RemovableMedia, ABackupSpansThreeDisksAndRestoresFromThem) {
     run.Log().AddSummaryLines(summary);
     EXPECT_EQ(summary.back().rfind("File Spans 3 Disks:\n", 0), 0u);
 
+    // A restore asks for each disk in turn; here the shelf hands them back.
+    for (const char* part : {"/Backups/Daily.z01", "/Backups/Daily.z02"}) std::filesystem::remove(usb + part);
+    struct ShelfEvents : zipcomponent::IXceedZipEvents {
+        std::string shelf, drive;
+        std::vector<int> asked;
+        void DiskRequest(int disk, bool& goOn) override {
+            asked.push_back(disk);
+            const std::string name = "/Backups/Daily.z0" + std::to_string(disk);
+            std::filesystem::copy_file(shelf + "/disk" + std::to_string(disk) + name, drive + name);
+            goOn = true;
+        }
+    } shelfEvents;
+    shelfEvents.shelf = shelf;
+    shelfEvents.drive = usb;
+    zipcomponent::CXceedZip restorer(&shelfEvents);
+    restorer.m_strArchivePath = usb + "/Backups/Daily.velarc";
+    restorer.m_strExtractFolder = user.Root() + "/from-disks";
+    ASSERT_EQ(restorer.ExtractFiles(), zipcomponent::kResultSuccess);
+    EXPECT_EQ(shelfEvents.asked, (std::vector<int>{1, 2}));
+    EXPECT_EQ(testsupport::ReadFile(user.Root() + "/from-disks" + data + "/big.bin"), random);
+
     // The three parts side by side read as one backup.
     const std::string joined = user.Root() + "/joined";
     std::filesystem::create_directories(joined);
