@@ -102,8 +102,6 @@ std::string EntryNameFor(const std::string& absolutePath, bool isFolder) {
     return name;
 }
 
-std::string RootOf(const std::string&) { return "/"; }
-
 bool IsFolderName(const std::string& name) { return !name.empty() && name.back() == '/'; }
 
 // An entry name that would leave the extraction folder.
@@ -342,7 +340,8 @@ int CXceedZip::WriteArchive() {
             zip_discard(za);
             return kResultAborted;
         }
-        const std::string base = args.basePath.empty() ? RootOf(c.path) : args.basePath;
+        // Entry names are relative to "/", the base path unless the handler gave one.
+        const std::string base = args.basePath.empty() ? "/" : args.basePath;
         zip_int64_t index;
         if (c.isFolder) {
             std::string dirName = c.name.substr(0, c.name.size() - 1);
@@ -488,7 +487,6 @@ public:
                 if (action != 1) return kDiskNotEmpty;
             }
             platform::CreateFolderPath(platform::FolderPart(m_archive));
-            m_root = volume.root;
             break;
         }
         m_temp = platform::FolderPart(m_archive) + "/." + platform::FileNamePart(m_archive) + ".part.XXXXXX";
@@ -528,7 +526,6 @@ public:
 private:
     CXceedZip& m_zip;
     std::string m_archive;
-    std::string m_root;
     std::string m_temp;
     int m_fd = -1;
     int m_number = 0;
