@@ -15,6 +15,7 @@
 #include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string_view>
 #include <unordered_set>
 
 namespace engine {
@@ -28,17 +29,21 @@ namespace {
 class PathSet {
 public:
     explicit PathSet(const std::vector<std::string>& paths) {
-        for (const auto& p : paths) m_paths.insert(Key(p));
+        for (const auto& p : paths) m_paths.emplace(Key(p));
     }
-    bool Contains(const std::string& path) const { return m_paths.count(Key(path)) != 0; }
+    bool Contains(std::string_view path) const { return m_paths.find(Key(path)) != m_paths.end(); }
 
 private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
     // The spelling SamePath treats as equal: no trailing separator.
-    static std::string Key(std::string p) {
-        if (p.size() > 1 && p.back() == '/') p.pop_back();
+    static std::string_view Key(std::string_view p) {
+        if (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
         return p;
     }
-    std::unordered_set<std::string> m_paths;
+    std::unordered_set<std::string, Hash, std::equal_to<>> m_paths;
 };
 
 // Day first when the user's date format puts the day before the month.
@@ -140,8 +145,10 @@ int CBackupEngine::ArchiveOldVersions() {
         const ZipContentsItem& entry = contents.Item(i);
         const std::string path = SourcePath(entry.basePath, entry.name);
         const bool folderEntry = (entry.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) || path.back() == '/';
-        const std::string trimmed = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
-        const std::string folder = folderEntry ? trimmed : platform::FolderPart(path);
+        std::string_view folder = path;
+        if (folderEntry && folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+        const size_t lastSlash = path.rfind('/');
+        if (!folderEntry) folder = lastSlash == 0 ? std::string_view("/") : folder.substr(0, lastSlash);
         bool obsolete = !folders.Contains(folder) && !singleFiles.Contains(path);
         bool changed = false;
         if (!obsolete && folderEntry) {
@@ -157,14 +164,13 @@ int CBackupEngine::ArchiveOldVersions() {
                 // failure (a missing folder, no access) leaves it alone.
                 if (folder != openFolder) {
                     if (folderFd >= 0) ::close(folderFd);
-                    folderFd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
                     openFolder = folder;
+                    folderFd = ::open(openFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
                 }
                 struct stat st {};
-                const std::string name = platform::FileNamePart(path);
                 if (folderFd < 0)
                     obsolete = false;  // the folder is gone or closed to us: left alone
-                else if (::fstatat(folderFd, name.c_str(), &st, 0) != 0)
+                else if (::fstatat(folderFd, path.c_str() + lastSlash + 1, &st, 0) != 0)
                     obsolete = errno == ENOENT;
                 else
                     changed = st.st_mtime > entry.modified;

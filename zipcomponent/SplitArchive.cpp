@@ -219,45 +219,75 @@ struct CentralHeader {
     }
 };
 
+// One central header read in place, its zip64 field applied.
+struct CentralView {
+    size_t at = 0, nameLength = 0, extraLength = 0, commentLength = 0;
+    uint64_t uncompressed = 0, compressed = 0, offset = 0;
+    uint32_t disk = 0;
+    uint16_t flags = 0;
+    size_t NameAt() const { return at + kCentralSize; }
+    size_t ExtraAt() const { return NameAt() + nameLength; }
+    size_t End() const { return ExtraAt() + extraLength + commentLength; }
+};
+
+// Reads the header at `at`; false when it is damaged or cut short.
+bool ReadCentral(const std::string& cd, size_t at, CentralView& v) {
+    if (at + kCentralSize > cd.size() || Get(cd, at, 4) != kCentralSig) return false;
+    v = CentralView();
+    v.at = at;
+    v.flags = static_cast<uint16_t>(Get(cd, at + 8, 2));
+    v.nameLength = Get(cd, at + 28, 2);
+    v.extraLength = Get(cd, at + 30, 2);
+    v.commentLength = Get(cd, at + 32, 2);
+    if (v.End() > cd.size()) return false;
+    v.uncompressed = Get(cd, at + 24, 4);
+    v.compressed = Get(cd, at + 20, 4);
+    v.offset = Get(cd, at + 42, 4);
+    v.disk = static_cast<uint32_t>(Get(cd, at + 34, 2));
+    const size_t extraEnd = v.ExtraAt() + v.extraLength;
+    for (size_t x = v.ExtraAt(); x + 4 <= extraEnd;) {
+        const size_t id = Get(cd, x, 2), len = Get(cd, x + 2, 2);
+        if (x + 4 + len > extraEnd) return false;
+        if (id == 0x0001) {
+            size_t p = x + 4;
+            auto take = [&](uint64_t& value, int bytes, uint64_t max) {
+                if (value == max && p + static_cast<size_t>(bytes) <= x + 4 + len) {
+                    value = Get(cd, p, bytes);
+                    p += static_cast<size_t>(bytes);
+                }
+            };
+            uint64_t disk = v.disk;
+            take(v.uncompressed, 8, 0xFFFFFFFF);
+            take(v.compressed, 8, 0xFFFFFFFF);
+            take(v.offset, 8, 0xFFFFFFFF);
+            take(disk, 4, 0xFFFF);
+            v.disk = static_cast<uint32_t>(disk);
+        }
+        x += 4 + len;
+    }
+    return true;
+}
+
 bool ParseCentral(const std::string& cd, uint64_t entries, std::vector<CentralHeader>& out) {
     size_t at = 0;
     for (uint64_t k = 0; k < entries; ++k) {
-        if (at + kCentralSize > cd.size() || Get(cd, at, 4) != kCentralSig) return false;
+        CentralView v;
+        if (!ReadCentral(cd, at, v)) return false;
         CentralHeader h;
         h.fixed = cd.substr(at, kCentralSize);
-        const size_t n = Get(cd, at + 28, 2), e = Get(cd, at + 30, 2), c = Get(cd, at + 32, 2);
-        if (at + kCentralSize + n + e + c > cd.size()) return false;
-        h.name = cd.substr(at + kCentralSize, n);
-        const std::string extra = cd.substr(at + kCentralSize + n, e);
-        h.comment = cd.substr(at + kCentralSize + n + e, c);
-        h.uncompressed = Get(cd, at + 24, 4);
-        h.compressed = Get(cd, at + 20, 4);
-        h.offset = Get(cd, at + 42, 4);
-        h.disk = static_cast<uint32_t>(Get(cd, at + 34, 2));
-        for (size_t x = 0; x + 4 <= extra.size();) {
-            const size_t id = Get(extra, x, 2), len = Get(extra, x + 2, 2);
-            if (x + 4 + len > extra.size()) return false;
-            if (id == 0x0001) {
-                size_t p = x + 4;
-                auto take = [&](uint64_t& v, int bytes, uint64_t max) {
-                    if (v == max && p + static_cast<size_t>(bytes) <= x + 4 + len) {
-                        v = Get(extra, p, bytes);
-                        p += static_cast<size_t>(bytes);
-                    }
-                };
-                uint64_t disk = h.disk;
-                take(h.uncompressed, 8, 0xFFFFFFFF);
-                take(h.compressed, 8, 0xFFFFFFFF);
-                take(h.offset, 8, 0xFFFFFFFF);
-                take(disk, 4, 0xFFFF);
-                h.disk = static_cast<uint32_t>(disk);
-            } else {
-                h.extra += extra.substr(x, 4 + len);
-            }
+        h.name = cd.substr(v.NameAt(), v.nameLength);
+        h.comment = cd.substr(v.ExtraAt() + v.extraLength, v.commentLength);
+        h.uncompressed = v.uncompressed;
+        h.compressed = v.compressed;
+        h.offset = v.offset;
+        h.disk = v.disk;
+        for (size_t x = v.ExtraAt(); x + 4 <= v.ExtraAt() + v.extraLength;) {
+            const size_t id = Get(cd, x, 2), len = Get(cd, x + 2, 2);
+            if (id != 0x0001) h.extra += cd.substr(x, 4 + len);
             x += 4 + len;
         }
         out.push_back(std::move(h));
-        at += kCentralSize + n + e + c;
+        at = v.End();
     }
     return true;
 }
@@ -526,21 +556,26 @@ int CountDisks(const std::string& archivePath) {
     return 0;
 }
 
-bool ReadLastDiskTotals(const std::string& archivePath, DirectoryTotals& totals) {
+bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals) {
     Parts last;
     if (!last.Open(archivePath, 1)) return false;
     EndRecord end;
-    if (!ReadEnd(last, end) || end.cdDisk != end.disk) return false;
     std::string cd;
-    std::vector<CentralHeader> headers;
-    if (!last.Read(0, end.cdOffset, end.cdSize, cd) || !ParseCentral(cd, end.entries, headers)) return false;
+    if (!ReadEnd(last, end) || end.cdDisk != end.disk || !last.Read(0, end.cdOffset, end.cdSize, cd)) return false;
     totals = DirectoryTotals();
-    for (const auto& h : headers) {
+    size_t at = 0;
+    for (uint64_t k = 0; k < end.entries; ++k) {
+        CentralView v;
+        if (!ReadCentral(cd, at, v)) return false;
         ++totals.entries;
-        totals.compressed += h.compressed;
-        totals.uncompressed += h.uncompressed;
-        if (!h.name.empty() && h.name.back() == '/') ++totals.folders;
+        totals.compressed += v.compressed;
+        totals.uncompressed += v.uncompressed;
+        if (v.nameLength && cd[v.NameAt() + v.nameLength - 1] == '/') ++totals.folders;
+        if (v.flags & 1) ++totals.encrypted;
+        at = v.End();
     }
+    totals.disks = end.disk + 1;
+    totals.commentLength = end.comment.size();
     return true;
 }
 

@@ -58,11 +58,13 @@ int WriteSplitArchive(const std::string& linearPath, IPartSink& sink, int& parts
 int CountDisks(const std::string& archivePath);
 
 struct DirectoryTotals {
-    uint64_t entries = 0, compressed = 0, uncompressed = 0, folders = 0;
+    uint64_t entries = 0, compressed = 0, uncompressed = 0, folders = 0, encrypted = 0, disks = 0, commentLength = 0;
 };
-// The totals of a split archive's directory when it lies whole on the last
-// part, which is all a spanned backup's last disk holds.
-bool ReadLastDiskTotals(const std::string& archivePath, DirectoryTotals& totals);
+// The totals of an archive's directory, read from the file at archivePath
+// alone: a plain zip, or the last part of a split one whose directory lies
+// whole on it (all a spanned backup's last disk holds). A directory that
+// cannot be read this way gives false.
+bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals);
 
 // A read-only view of a split archive as one plain zip, for libzip. On
 // failure returns null and sets `result` to a component result code.

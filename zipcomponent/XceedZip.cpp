@@ -12,6 +12,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <deque>
 #include <dirent.h>
@@ -20,6 +21,7 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace zipcomponent {
@@ -185,7 +187,7 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
 }
 
 void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
-    std::set<std::string> seen;
+    std::unordered_set<std::string> seen;
     // `dirFd` and `name` let a folder's files be looked at without walking
     // the whole path for each.
     auto add = [&](const std::string& path, bool filesOnly, int dirFd = AT_FDCWD, const char* name = nullptr) {
@@ -617,7 +619,7 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
     const bool impliedFolders = GetOption(202) != 0;
     std::set<std::string> names;
     auto wanted = [&](const std::string& name) {
-        if (IsExcluded("/" + name)) return false;
+        if (!m_excludeSpecs.empty() && IsExcluded("/" + name)) return false;
         if (m_fileSpecs.empty()) return true;
         for (const auto& spec : m_fileSpecs)
             if (MatchEntrySpec(spec, name)) return true;
@@ -663,6 +665,17 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
     entries = parts = commentLength = 0;
     encrypted = 0;
     split = false;
+    // The directory alone answers; libzip is asked only for what it cannot
+    // read, so that its error says what is wrong.
+    DirectoryTotals totals;
+    if (ReadDirectoryTotals(m_strArchivePath, totals)) {
+        entries = static_cast<int>(totals.entries);
+        parts = static_cast<int>(totals.disks);
+        commentLength = static_cast<int>(totals.commentLength);
+        encrypted = static_cast<short>(std::min<uint64_t>(totals.encrypted, SHRT_MAX));
+        split = parts > 1;
+        return kResultSuccess;
+    }
     int result;
     zip_t* za = OpenForReading(m_strArchivePath, result);
     if (!za) return result;
@@ -680,39 +693,32 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
 
 int CXceedZip::ReadArchiveStatistics(ArchiveStatistics& s) {
     s = ArchiveStatistics();
-    int result;
+    DirectoryTotals totals;
     // Only the directory is needed: a spanned backup's last disk has it.
-    zip_t* za = OpenForReading(m_strArchivePath, result);
-    if (!za) {
-        DirectoryTotals totals;
-        if (result != kResultMissingPart || !ReadLastDiskTotals(m_strArchivePath, totals)) return result;
-        s.entries = static_cast<uint32_t>(totals.entries);
-        s.folders = static_cast<int16_t>(totals.folders);
-        s.compressedLow = static_cast<uint32_t>(totals.compressed);
-        s.compressedHigh = static_cast<uint32_t>(totals.compressed >> 32);
-        s.uncompressedLow = static_cast<uint32_t>(totals.uncompressed);
-        s.uncompressedHigh = static_cast<uint32_t>(totals.uncompressed >> 32);
-        s.ratio = totals.uncompressed
-                      ? static_cast<int16_t>(100 - static_cast<int64_t>(totals.compressed * 100 / totals.uncompressed))
-                      : 0;
-        return kResultSuccess;
+    if (!ReadDirectoryTotals(m_strArchivePath, totals)) {
+        int result;
+        zip_t* za = OpenForReading(m_strArchivePath, result);
+        if (!za) return result;
+        const zip_int64_t count = zip_get_num_entries(za, 0);
+        for (zip_int64_t i = 0; i < count; ++i) {
+            zip_stat_t st;
+            if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
+            totals.compressed += st.comp_size;
+            totals.uncompressed += st.size;
+            if (st.name && IsFolderName(st.name)) ++totals.folders;
+        }
+        totals.entries = static_cast<uint64_t>(count);
+        zip_discard(za);
     }
-    uint64_t compressed = 0, uncompressed = 0;
-    const zip_int64_t count = zip_get_num_entries(za, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t st;
-        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
-        compressed += st.comp_size;
-        uncompressed += st.size;
-        if (st.name && IsFolderName(st.name)) ++s.folders;
-    }
-    zip_discard(za);
-    s.entries = static_cast<uint32_t>(count);
-    s.compressedLow = static_cast<uint32_t>(compressed);
-    s.compressedHigh = static_cast<uint32_t>(compressed >> 32);
-    s.uncompressedLow = static_cast<uint32_t>(uncompressed);
-    s.uncompressedHigh = static_cast<uint32_t>(uncompressed >> 32);
-    s.ratio = uncompressed ? static_cast<int16_t>(100 - static_cast<int64_t>(compressed * 100 / uncompressed)) : 0;
+    s.entries = static_cast<uint32_t>(totals.entries);
+    s.folders = static_cast<int16_t>(totals.folders);
+    s.compressedLow = static_cast<uint32_t>(totals.compressed);
+    s.compressedHigh = static_cast<uint32_t>(totals.compressed >> 32);
+    s.uncompressedLow = static_cast<uint32_t>(totals.uncompressed);
+    s.uncompressedHigh = static_cast<uint32_t>(totals.uncompressed >> 32);
+    s.ratio = totals.uncompressed
+                  ? static_cast<int16_t>(100 - static_cast<int64_t>(totals.compressed * 100 / totals.uncompressed))
+                  : 0;
     return kResultSuccess;
 }
 
