@@ -252,3 +252,42 @@ TEST_F(ReadTest, InfoStatisticsAndCodeTexts) {
         EXPECT_EQ(CXceedZip::DescribeCode(kKindWarning, code).find("Unknown"), std::string::npos) << code;
     EXPECT_EQ(CXceedZip::DescribeCode(kKindResult, 9999), "Unknown result code 9999.");
 }
+
+TEST_F(ReadTest, InfoOfPeerArchivesAndOfDamagedOnes) {
+    int entries, parts, commentLength;
+    short encrypted;
+    bool split;
+    // Two locked files and a comment, written by Info-ZIP.
+    const std::string locked = user.Root() + "/locked.zip";
+    ASSERT_EQ(Peer("zip", {"-qj", "-P", "pw", locked, data + "/a.txt", data + "/sub/b.txt"}).exitCode, 0);
+    ASSERT_EQ(testsupport::RunProgram("sh", {"-c", "printf 'twelve chars' | zip -qz '" + locked + "'"}).exitCode, 0);
+    CXceedZip reader(&events);
+    reader.m_strArchivePath = locked;
+    ASSERT_EQ(reader.ReadArchiveInfo(entries, parts, commentLength, encrypted, split), kResultSuccess);
+    EXPECT_EQ(entries, 2);
+    EXPECT_EQ(encrypted, 2);
+    EXPECT_EQ(commentLength, 12);
+    EXPECT_FALSE(split);
+
+    // Bytes ahead of the zip move every offset: libzip still reads it.
+    const std::string prefixed = user.Root() + "/prefixed.zip";
+    testsupport::WriteFile(prefixed, "#!/bin/sh\nexit 0\n" + ReadFile(archive));
+    reader.m_strArchivePath = prefixed;
+    ArchiveStatistics s;
+    const int prefixedInfo = reader.ReadArchiveInfo(entries, parts, commentLength, encrypted, split);
+    ZipContents contents;
+    const int prefixedList = reader.ListContents(contents, 0);
+    EXPECT_EQ(prefixedInfo, prefixedList);
+    if (prefixedInfo == kResultSuccess) EXPECT_EQ(entries, contents.GetCount());
+
+    const std::string bytes = ReadFile(archive);
+    const std::string cut = user.Root() + "/cut.zip";
+    testsupport::WriteFile(cut, bytes.substr(0, bytes.size() / 2));
+    const std::string garbage = user.Root() + "/garbage.zip";
+    testsupport::WriteFile(garbage, "not a zip, only some text");
+    for (const std::string& path : {cut, garbage, user.Root() + "/missing.zip"}) {
+        reader.m_strArchivePath = path;
+        EXPECT_GT(reader.ReadArchiveInfo(entries, parts, commentLength, encrypted, split), 1) << path;
+        EXPECT_GT(reader.ReadArchiveStatistics(s), 1) << path;
+    }
+}

@@ -227,6 +227,12 @@ TEST_F(ZipTest, MoreThan65535EntriesUseZip64) {
     ArchiveStatistics stats;
     ASSERT_EQ(zip.ReadArchiveStatistics(stats), kResultSuccess);
     EXPECT_EQ(stats.entries, kFiles + 1u);
+    int entries, parts, commentLength;
+    short encrypted;
+    bool split;
+    ASSERT_EQ(zip.ReadArchiveInfo(entries, parts, commentLength, encrypted, split), kResultSuccess);
+    EXPECT_EQ(entries, kFiles + 1);
+    EXPECT_EQ(parts, 1);
     const std::string bytes = ReadFile(archive);
     EXPECT_NE(bytes.rfind(std::string("PK\x06\x06", 4)), std::string::npos);  // the zip64 end record
     auto unzip = Peer("unzip", {"-tqq", archive});
