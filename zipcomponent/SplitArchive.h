@@ -57,15 +57,6 @@ int WriteSplitArchive(const std::string& linearPath, IPartSink& sink, int& parts
 // when the file is no zip at all.
 int CountDisks(const std::string& archivePath);
 
-struct DirectoryTotals {
-    uint64_t entries = 0, compressed = 0, uncompressed = 0, folders = 0, encrypted = 0, disks = 0, commentLength = 0;
-};
-// The totals of an archive's directory, read from the file at archivePath
-// alone: a plain zip, or the last part of a split one whose directory lies
-// whole on it (all a spanned backup's last disk holds). A directory that
-// cannot be read this way gives false.
-bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals);
-
 // A read-only view of a split archive as one plain zip, for libzip. On
 // failure returns null and sets `result` to a component result code.
 zip_source_t* CreateJoinedSource(const std::string& archivePath, int& result);

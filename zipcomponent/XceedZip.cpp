@@ -7,6 +7,7 @@
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
 #include "zipcomponent/EntryPatterns.h"
+#include "zipcomponent/CentralDirectory.h"
 #include "zipcomponent/SplitArchive.h"
 
 #include <zip.h>
@@ -272,18 +273,37 @@ int CXceedZip::WriteArchive() {
     const std::string linearPath = m_nPartSizeLimit || spanning
                                        ? wholeFolder + "/." + platform::FileNamePart(m_strArchivePath) + ".whole"
                                        : m_strArchivePath;
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = CreateArchiveSource({m_strArchivePath, linearPath, tempFolder}, &error);
-    zip_t* za = source ? zip_open_from_source(source, ZIP_CREATE, &error) : nullptr;
-    const int openError = zip_error_code_zip(&error);
-    zip_error_fini(&error);
-    if (!za) {
+    // An update that finds nothing to write never needs libzip's open.
+    CentralDirectory directory;
+    const bool quick = existed && ReadCentralDirectory(m_strArchivePath, directory);
+    zip_t* za = nullptr;
+    auto openArchive = [&]() -> int {
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = CreateArchiveSource({m_strArchivePath, linearPath, tempFolder}, &error);
+        za = source ? zip_open_from_source(source, ZIP_CREATE, &error) : nullptr;
+        const int openError = zip_error_code_zip(&error);
+        zip_error_fini(&error);
+        if (za) return kResultSuccess;
         if (source) zip_source_free(source);
         if (openError == ZIP_ER_MULTIDISK) return kResultSplitNotUpdatable;
         if (openError == ZIP_ER_NOZIP || openError == ZIP_ER_INCONS) return kResultMustRecreate;
         return kResultCannotOpen;
-    }
+    };
+    auto discard = [&] {
+        if (za) zip_discard(za);
+    };
+    if (!quick)
+        if (int result = openArchive()) return result;
+    auto locate = [&](const std::string& name) -> zip_int64_t {
+        if (!quick) return zip_name_locate(za, name.c_str(), ZIP_FL_ENC_RAW);
+        const auto found = directory.byName.find(name);
+        return found == directory.byName.end() ? -1 : static_cast<zip_int64_t>(found->second);
+    };
+    auto entryTime = [&](zip_int64_t index) {
+        return quick ? directory.entries[static_cast<size_t>(index)].modified
+                     : GetEntryTime(za, static_cast<zip_uint64_t>(index));
+    };
 
     // First pass: what will be written, so the totals come before the work.
     struct Planned {
@@ -296,7 +316,7 @@ int CXceedZip::WriteArchive() {
     uint64_t totalBytes = 0;
     uint32_t totalFiles = 0;
     for (const auto& c : candidates) {
-        Planned p{&c, zip_name_locate(za, c.name.c_str(), ZIP_FL_ENC_RAW), false, kSkipNotNewer};
+        Planned p{&c, locate(c.name), false, kSkipNotNewer};
         if (platform::SamePath(c.path, m_strArchivePath)) {
             p.skipped = true;
             p.reason = kSkipArchiveItself;
@@ -316,7 +336,7 @@ int CXceedZip::WriteArchive() {
             p.skipped = true;
             p.reason = kSkipTargetMissing;
         } else if (m_bSkipNotNewer && p.existing >= 0 &&
-                   c.mtime <= GetEntryTime(za, static_cast<zip_uint64_t>(p.existing))) {
+                   c.mtime <= entryTime(p.existing)) {
             p.skipped = true;
             p.reason = kSkipNotNewer;
         }
@@ -339,9 +359,11 @@ int CXceedZip::WriteArchive() {
         m_events->PrepareFile(args);
         if (args.skipped) continue;
         if ((pumping.Due() && CheckAbort()) || m_bAbortRequest) {
-            zip_discard(za);
+            discard();
             return kResultAborted;
         }
+        if (!za)
+            if (int result = openArchive()) return result;
         // Entry names are relative to "/", the base path unless the handler gave one.
         const std::string base = args.basePath.empty() ? "/" : args.basePath;
         zip_int64_t index;
@@ -383,14 +405,16 @@ int CXceedZip::WriteArchive() {
     std::string comment;
     m_events->DescriptionQuery(comment);
     if (comment.size() > 65535) comment.resize(65535);
+    if (!za && directory.comment != comment)
+        if (int result = openArchive()) return result;
     int commentLength = 0;
-    const char* oldComment = zip_get_archive_comment(za, &commentLength, 0);
-    if (std::string(oldComment ? oldComment : "", static_cast<size_t>(commentLength)) != comment) {
+    const char* oldComment = za ? zip_get_archive_comment(za, &commentLength, 0) : nullptr;
+    if (za && std::string(oldComment ? oldComment : "", static_cast<size_t>(commentLength)) != comment) {
         zip_set_archive_comment(za, comment.data(), static_cast<zip_uint16_t>(comment.size()));
         changed = true;
     }
     if (!changed) {
-        zip_discard(za);
+        discard();
         if (!existed) return fileErrors ? kResultFileErrors : kResultNothingToDo;
         return fileErrors ? kResultFileErrors : kResultUnchanged;
     }
@@ -609,15 +633,31 @@ int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
     return err ? kResultCannotWrite : kResultSuccess;
 }
 
-int CXceedZip::ListContents(ZipContents& contents, int) {
-    ActiveScope active(m_nActiveOperation, kListing, [this] { ForgetGatheredParts(); });
-    contents.m_items.clear();
+int CXceedZip::ReadDirectory(CentralDirectory& directory) {
+    if (ReadCentralDirectory(m_strArchivePath, directory)) return kResultSuccess;
     int result;
     zip_t* za = OpenArchive(result);
     if (!za) return result;
     const zip_int64_t count = zip_get_num_entries(za, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        const auto index = static_cast<zip_uint64_t>(i);
+        if (zip_stat_index(za, index, 0, &st) != 0 || !st.name) continue;
+        directory.entries.push_back({st.name, GetBasePath(za, index), GetEntryTime(za, index), st.size,
+                                     st.comp_size, st.comp_method, st.encryption_method});
+    }
+    zip_discard(za);
+    return kResultSuccess;
+}
+
+int CXceedZip::ListContents(ZipContents& contents, int) {
+    ActiveScope active(m_nActiveOperation, kListing, [this] { ForgetGatheredParts(); });
+    contents.m_items.clear();
+    CentralDirectory directory;
+    if (int result = ReadDirectory(directory)) return result;
+    const auto& entries = directory.entries;
     const bool impliedFolders = GetOption(202) != 0;
-    std::set<std::string> names;
+    std::unordered_set<std::string> names;
     auto wanted = [&](const std::string& name) {
         if (!m_excludeSpecs.empty() && IsExcluded("/" + name)) return false;
         if (m_fileSpecs.empty()) return true;
@@ -626,38 +666,30 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
         return false;
     };
     // The stored names are needed only to tell implied folders from real ones.
-    for (zip_int64_t i = 0; impliedFolders && i < count; ++i) {
-        const char* name = zip_get_name(za, static_cast<zip_uint64_t>(i), 0);
-        if (name) names.insert(name);
-    }
-    for (zip_int64_t i = 0; i < count; ++i) {
+    for (size_t i = 0; impliedFolders && i < entries.size(); ++i) names.insert(entries[i].name);
+    for (size_t i = 0; i < entries.size(); ++i) {
         if (i % 256 == 0) {
-            m_events->ListingProgress(Percent(static_cast<uint64_t>(i), static_cast<uint64_t>(count)));
-            if (CheckAbort()) {
-                zip_discard(za);
-                return kResultAborted;
-            }
+            m_events->ListingProgress(Percent(i, entries.size()));
+            if (CheckAbort()) return kResultAborted;
         }
-        zip_stat_t st;
-        const auto index = static_cast<zip_uint64_t>(i);
-        if (zip_stat_index(za, index, 0, &st) != 0 || !st.name) continue;
-        const std::string name = st.name;
+        const DirectoryEntry& e = entries[i];
         if (impliedFolders) {
-            for (size_t slash = name.find('/'); slash != std::string::npos && slash + 1 < name.size();
-                 slash = name.find('/', slash + 1)) {
-                const std::string folder = name.substr(0, slash + 1);
+            for (size_t slash = e.name.find('/'); slash != std::string::npos && slash + 1 < e.name.size();
+                 slash = e.name.find('/', slash + 1)) {
+                const std::string folder = e.name.substr(0, slash + 1);
                 if (names.insert(folder).second && wanted(folder))
-                    contents.m_items.push_back({folder, "/", kFolderAttribute, st.mtime, false, false, 0, 0});
+                    contents.m_items.push_back({folder, "/", kFolderAttribute, e.modified, false, false, 0, 0});
             }
         }
-        if (!wanted(name)) continue;
-        std::string base = GetBasePath(za, index);
-        if (base.empty()) base = "/";
-        contents.m_items.push_back({name, base, IsFolderName(name) ? kFolderAttribute : 0u, GetEntryTime(za, index),
-                                    EntryEncrypted(st), !EntryReadable(st), st.size, st.comp_size});
+        if (!wanted(e.name)) continue;
+        const bool encrypted = e.encryption != ZIP_EM_NONE;
+        const bool readable = zip_compression_method_supported(e.method, 0) &&
+                              (!encrypted || zip_encryption_method_supported(e.encryption, 0));
+        contents.m_items.push_back({e.name, e.basePath.empty() ? "/" : e.basePath,
+                                    IsFolderName(e.name) ? kFolderAttribute : 0u, e.modified, encrypted, !readable,
+                                    e.size, e.compressedSize});
     }
     m_events->ListingProgress(100);
-    zip_discard(za);
     return kResultSuccess;
 }
 

@@ -15,6 +15,8 @@ struct zip_file;
 
 namespace zipcomponent {
 
+struct CentralDirectory;
+
 enum ActiveOperation : int { kIdle = 0, kSurveying = 1, kListing = 2, kWriting = 3, kExtracting = 4, kRemoving = 5,
                              kTesting = 6, kCopying = 7 };
 
@@ -123,6 +125,8 @@ private:
     // Opens the archive for reading; a backup whose parts are on other disks
     // asks for them.
     ::zip* OpenArchive(int& result);
+    // The directory, read quickly where it can be, else through libzip.
+    int ReadDirectory(CentralDirectory& directory);
     void ForgetGatheredParts();
     class DiskPartSink;
     // Writes a rewritten archive out; 0, 518 or 507.

@@ -1,0 +1,120 @@
+#include "zipcomponent/CentralDirectory.h"
+
+#include "platform/Utf8.h"
+#include "zipcomponent/EntryFields.h"
+#include "zipcomponent/ZipRecords.h"
+
+#include <zip.h>
+
+#include <algorithm>
+
+namespace zipcomponent {
+
+using namespace records;
+
+namespace {
+
+constexpr uint16_t kWinZipAesId = 0x9901;
+constexpr uint16_t kWinZipAesMethod = 99;
+constexpr uint16_t kEncryptedFlag = 1;
+constexpr uint16_t kStrongEncryptionFlag = 1 << 6;
+
+// libzip hands a name out unconverted only when it judges it UTF-8; this
+// is at least as strict as its judgement.
+bool PassesUnconverted(std::string_view name) {
+    for (size_t i = 0; i < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if ((byte > 31 && byte < 128) || byte == '\r' || byte == '\n' || byte == '\t') {
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        platform::DecodeUtf8(name, i, length);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+// The central directory of a plain zip, whole.
+bool ReadPlainDirectory(const std::string& archivePath, EndRecord& end, std::string& cd) {
+    Parts file;
+    return file.Open(archivePath, 1) && ReadEnd(file, end) && end.disk == 0 && end.cdDisk == 0 &&
+           file.Read(0, end.cdOffset, end.cdSize, cd);
+}
+
+}  // namespace
+
+bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals) {
+    Parts last;
+    if (!last.Open(archivePath, 1)) return false;
+    EndRecord end;
+    std::string cd;
+    if (!ReadEnd(last, end) || end.cdDisk != end.disk || !last.Read(0, end.cdOffset, end.cdSize, cd)) return false;
+    totals = DirectoryTotals();
+    size_t at = 0;
+    for (uint64_t k = 0; k < end.entries; ++k) {
+        CentralView v;
+        if (!ReadCentral(cd, at, v)) return false;
+        ++totals.entries;
+        totals.compressed += v.compressed;
+        totals.uncompressed += v.uncompressed;
+        if (v.nameLength && cd[v.NameAt() + v.nameLength - 1] == '/') ++totals.folders;
+        if (v.flags & kEncryptedFlag) ++totals.encrypted;
+        at = v.End();
+    }
+    totals.disks = end.disk + 1;
+    totals.commentLength = end.comment.size();
+    return true;
+}
+
+bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out) {
+    out = CentralDirectory();
+    EndRecord end;
+    std::string cd;
+    if (!ReadPlainDirectory(archivePath, end, cd)) return false;
+    out.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, cd.size() / kCentralSize)));
+    size_t at = 0;
+    for (uint64_t k = 0; k < end.entries; ++k) {
+        CentralView v;
+        if (!ReadCentral(cd, at, v)) return false;
+        DirectoryEntry e;
+        e.name.assign(cd, v.NameAt(), v.nameLength);
+        if (!PassesUnconverted(e.name)) return false;
+        e.size = v.uncompressed;
+        e.compressedSize = v.compressed;
+        e.method = static_cast<uint16_t>(Get(cd, v.at + 10, 2));
+        e.encryption = !(v.flags & kEncryptedFlag)          ? ZIP_EM_NONE
+                       : (v.flags & kStrongEncryptionFlag) ? ZIP_EM_UNKNOWN
+                                                            : ZIP_EM_TRAD_PKWARE;
+        bool timeSeen = false, timed = false, aes = false;
+        const size_t extraEnd = v.ExtraAt() + v.extraLength;
+        for (size_t x = v.ExtraAt(); x + 4 <= extraEnd; x += 4 + Get(cd, x + 2, 2)) {
+            const uint64_t id = Get(cd, x, 2), length = Get(cd, x + 2, 2);
+            const size_t data = x + 4;
+            if (id == kExtendedTimestampId && !timeSeen) {
+                timeSeen = true;
+                timed = length >= 5 && (cd[data] & 1);
+                if (timed) e.modified = static_cast<time_t>(static_cast<int32_t>(Get(cd, data + 1, 4)));
+            } else if (id == kBasePathId && e.basePath.empty()) {
+                e.basePath.assign(cd, data, static_cast<size_t>(length));
+            } else if (id == kWinZipAesId && !aes && e.method == kWinZipAesMethod) {
+                if (length != 7 || cd.compare(data + 2, 2, "AE") != 0) return false;
+                const auto strength = static_cast<unsigned char>(cd[data + 4]);
+                e.encryption = strength >= 1 && strength <= 3 ? static_cast<uint16_t>(ZIP_EM_AES_128 + strength - 1)
+                                                              : ZIP_EM_UNKNOWN;
+                e.method = static_cast<uint16_t>(Get(cd, data + 5, 2));
+                aes = true;
+            }
+        }
+        // A time only the local header carries, or none at all, is libzip's to read.
+        if (!timed || (e.method == kWinZipAesMethod && !aes)) return false;
+        out.byName.emplace(e.name, out.entries.size());
+        out.entries.push_back(std::move(e));
+        at = v.End();
+    }
+    out.comment = end.comment;
+    return true;
+}
+
+}  // namespace zipcomponent

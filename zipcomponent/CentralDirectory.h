@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace zipcomponent {
+
+// Quick looks at an archive's central directory, read straight from the
+// file: listing or planning an update then costs no libzip open, which
+// builds a structure for every entry.
+
+struct DirectoryTotals {
+    uint64_t entries = 0, compressed = 0, uncompressed = 0, folders = 0, encrypted = 0, disks = 0, commentLength = 0;
+};
+// The totals of an archive's directory, read from the file at archivePath
+// alone: a plain zip, or the last part of a split one whose directory lies
+// whole on it (all a spanned backup's last disk holds). A directory that
+// cannot be read this way gives false.
+bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals);
+
+struct DirectoryEntry {
+    std::string name;      // as stored
+    std::string basePath;  // the base-path field, "" when there is none
+    time_t modified = 0;   // the extended timestamp
+    uint64_t size = 0, compressedSize = 0;
+    uint16_t method = 0;      // the compression method, after an AES field
+    uint16_t encryption = 0;  // a libzip ZIP_EM_ value
+};
+
+struct CentralDirectory {
+    std::vector<DirectoryEntry> entries;  // in directory order
+    std::string comment;
+    // The index of the first entry of each stored name.
+    std::unordered_map<std::string, size_t> byName;
+};
+
+// Reads a plain zip's directory when it means to us exactly what it means
+// to libzip: names valid UTF-8 (libzip hands them out unconverted) and an
+// extended timestamp in every central header. Anything else (split,
+// shifted, damaged, foreign names or times) gives false, and the caller
+// asks libzip.
+bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out);
+
+}  // namespace zipcomponent
