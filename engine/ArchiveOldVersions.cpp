@@ -98,6 +98,7 @@ int CBackupEngine::ArchiveOldVersions() {
     // 2.
     m_archiveList.clear();
     m_archivedFolders.clear();
+    m_knownFiles.Clear();
     m_zip.SetFileSpecList("");
     m_zip.SetOption(307, 0);
     m_zip.SetOption(306, 0);
@@ -172,8 +173,11 @@ int CBackupEngine::ArchiveOldVersions() {
                     obsolete = false;  // the folder is gone or closed to us: left alone
                 else if (::fstatat(folderFd, path.c_str() + lastSlash + 1, &st, 0) != 0)
                     obsolete = errno == ENOENT;
-                else
+                else {
                     changed = st.st_mtime > entry.modified;
+                    m_knownFiles.Remember(path, {static_cast<uint32_t>(st.st_mode),
+                                                 static_cast<uint64_t>(st.st_size), st.st_mtime});
+                }
             }
         }
         if (obsolete) {

@@ -187,7 +187,11 @@ void CBackupEngine::RunBackup() {
     if (!(platform::GetVolumeInfo(backup.m_strBackupFile, volume) != 0 && IsRemovableDestination()))
         platform::CreateFolderPath(platform::FolderPart(backup.m_strBackupFile));
     Status("Preprocessing backup files...");
+    // The archive step just looked at the files the backup holds.
+    m_zip.m_pKnownFiles = &m_knownFiles;
     m_zip.SurveyFiles(false);
+    m_zip.m_pKnownFiles = nullptr;
+    m_knownFiles.Clear();
     if (m_bSplitActive && m_nSurveyBytes <= m_zip.m_nPartSizeLimit) {
         m_zip.m_nPartSizeLimit = 0;
         m_bSplitActive = false;

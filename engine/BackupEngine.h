@@ -97,6 +97,7 @@ private:
     const jobmodel::CSettingsRegistry& m_settings;
     IRunView& m_view;
     zipcomponent::CXceedZip m_zip;
+    platform::FileStatusCache m_knownFiles;  // filled by the archive step, read by the survey
     logbook::CBackupLog m_log;
 
     uint32_t m_nPreparedFiles = 0;

@@ -187,18 +187,23 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
     return false;
 }
 
-void CXceedZip::CollectCandidates(std::vector<Candidate>& out) const {
+void CXceedZip::CollectCandidates(std::vector<Candidate>& out, const platform::FileStatusCache* known) const {
     std::unordered_set<std::string> seen;
     // `dirFd` and `name` let a folder's files be looked at without walking
     // the whole path for each.
     auto add = [&](const std::string& path, bool filesOnly, int dirFd = AT_FDCWD, const char* name = nullptr) {
-        struct stat st {};
-        if (::fstatat(dirFd, name ? name : path.c_str(), &st, 0) != 0) return;
-        const bool folder = S_ISDIR(st.st_mode);
+        const platform::FileStatus* status = known ? known->Find(path) : nullptr;
+        platform::FileStatus looked;
+        if (!status) {
+            struct stat st {};
+            if (::fstatat(dirFd, name ? name : path.c_str(), &st, 0) != 0) return;
+            looked = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime};
+            status = &looked;
+        }
+        const bool folder = S_ISDIR(status->mode);
         if (folder && filesOnly) return;
-        Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(st.st_mode),
-                    folder ? 0 : static_cast<uint64_t>(st.st_size), static_cast<uint32_t>(st.st_mode),
-                    st.st_mtime};
+        Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(status->mode),
+                    folder ? 0 : status->size, status->mode, status->modified};
         if (c.name.empty() || !seen.insert(c.name).second) return;
         out.push_back(std::move(c));
     };
@@ -234,7 +239,7 @@ int CXceedZip::SurveyFiles(bool) {
     ActiveScope active(m_nActiveOperation, kSurveying);
     m_survey.clear();
     std::vector<Candidate>& candidates = m_survey;
-    CollectCandidates(candidates);
+    CollectCandidates(candidates, m_pKnownFiles);
     m_surveySpecs = GetFileSpecList();
     uint64_t bytes = 0;
     uint32_t files = 0;
@@ -255,7 +260,7 @@ int CXceedZip::WriteArchive() {
     if (!m_survey.empty() && m_surveySpecs == GetFileSpecList())
         candidates.swap(m_survey);
     else
-        CollectCandidates(candidates);
+        CollectCandidates(candidates, nullptr);
     m_survey.clear();
     if (candidates.empty()) return kResultNothingToDo;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FileStatusCache.h"
 #include "zipcomponent/ZipCodes.h"
 #include "zipcomponent/ZipEvents.h"
 
@@ -73,6 +74,9 @@ public:
     int m_nPackingLevel = 6;
     std::string m_strArchivePassword;
     bool m_bAbortRequest = false;
+    // Files the caller looked at this run; the survey takes their status
+    // from here instead of looking again. Null: every file is looked at.
+    const platform::FileStatusCache* m_pKnownFiles = nullptr;
 
     int GetActiveOperation() const { return m_nActiveOperation; }
 
@@ -132,7 +136,7 @@ private:
     // Writes a rewritten archive out; 0, 518 or 507.
     int CloseRewrite(::zip* za);
     ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);
-    void CollectCandidates(std::vector<Candidate>& out) const;
+    void CollectCandidates(std::vector<Candidate>& out, const platform::FileStatusCache* known) const;
     bool IsExcluded(const std::string& absolutePath) const;
 
     IXceedZipEvents m_noEvents;

@@ -24,16 +24,24 @@ void Set(std::string& s, size_t at, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-bool ReadAt(int fd, uint64_t offset, size_t length, std::string& out) {
-    out.assign(length, '\0');
+namespace {
+
+bool ReadFully(int fd, uint64_t offset, char* to, size_t length) {
     size_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd, out.data() + done, length - done, static_cast<off_t>(offset + done));
+        const ssize_t n = ::pread(fd, to + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
     return true;
+}
+
+}  // namespace
+
+bool ReadAt(int fd, uint64_t offset, size_t length, std::string& out) {
+    out.resize(length);
+    return ReadFully(fd, offset, out.data(), length);
 }
 
 Parts::~Parts() {
@@ -65,9 +73,9 @@ bool Parts::Read(size_t disk, uint64_t offset, uint64_t length, std::string& out
             continue;
         }
         const uint64_t take = std::min(length, m_sizes[disk] - offset);
-        std::string chunk;
-        if (!ReadAt(m_fds[disk], offset, static_cast<size_t>(take), chunk)) return false;
-        out += chunk;
+        const size_t at = out.size();
+        out.resize(at + static_cast<size_t>(take));
+        if (!ReadFully(m_fds[disk], offset, out.data() + at, static_cast<size_t>(take))) return false;
         length -= take;
         offset = 0;
         ++disk;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+
+namespace platform {
+
+struct FileStatus {
+    uint32_t mode = 0;
+    uint64_t size = 0;
+    time_t modified = 0;
+};
+
+// What one look at each file found, so that a later step of the same run
+// need not look again: on a tree of small files the looks are most of a
+// backup that finds nothing to do.
+class FileStatusCache {
+public:
+    void Remember(const std::string& path, const FileStatus& status) { m_status[path] = status; }
+    // The status remembered for path, or null.
+    const FileStatus* Find(const std::string& path) const {
+        const auto found = m_status.find(path);
+        return found == m_status.end() ? nullptr : &found->second;
+    }
+    void Clear() { m_status.clear(); }
+
+private:
+    std::unordered_map<std::string, FileStatus> m_status;
+};
+
+}  // namespace platform
