@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,7 +90,7 @@ int CreateTemp(const std::string& folder, const std::string& name, std::string& 
 }
 
 int64_t Commit(ArchiveFile* f) {
-    if (!FlushPending(f) || (!getenv("NOSYNC") && ::fsync(f->writeFd) != 0)) {
+    if (!FlushPending(f) || ::fsync(f->writeFd) != 0) {
         int err = errno;
         ::close(f->writeFd);
         f->writeFd = -1;
