@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zipcomponent {
@@ -17,6 +18,7 @@ struct ArchiveFile {
     ArchiveFileTarget target;
     int readFd = -1;
     int writeFd = -1;
+    int replacedFd = -1;  // the old archive, kept open until the new one is in place
     std::string tempPath;
     std::string pending;  // written but not yet handed to the kernel
     off_t pendingStart = 0;  // file offset of pending[0]
@@ -82,6 +84,18 @@ bool FsyncFolder(const std::string& folder) {
     return ok;
 }
 
+void CloseReplaced(ArchiveFile* f) {
+    if (f->replacedFd >= 0) ::close(f->replacedFd);
+    f->replacedFd = -1;
+}
+
+// Dropping the last reference to a replaced archive frees its blocks, which
+// where the file system discards them takes a good part of the time the
+// write took; the run goes on meanwhile.
+void CloseInBackground(int fd) {
+    std::thread([fd] { ::close(fd); }).detach();
+}
+
 int CreateTemp(const std::string& folder, const std::string& name, std::string& path) {
     path = (folder.empty() ? std::string(".") : folder) + "/." + name + ".XXXXXX";
     int fd = ::mkostemp(path.data(), O_CLOEXEC);
@@ -112,10 +126,13 @@ int64_t Commit(ArchiveFile* f) {
     }
     f->tempPath.clear();
     FsyncFolder(platform::FolderPart(dest));
+    if (f->replacedFd >= 0) CloseInBackground(f->replacedFd);
+    f->replacedFd = -1;
     return 0;
 }
 
 void Rollback(ArchiveFile* f) {
+    CloseReplaced(f);
     f->pending.clear();
     if (f->writeFd >= 0) ::close(f->writeFd);
     f->writeFd = -1;
@@ -151,7 +168,12 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
             return static_cast<int64_t>(take);
         }
         case ZIP_SOURCE_CLOSE:
-            if (f->readFd >= 0) ::close(f->readFd);
+            if (f->writeFd >= 0 && f->readFd >= 0) {
+                CloseReplaced(f);
+                f->replacedFd = f->readFd;
+            } else if (f->readFd >= 0) {
+                ::close(f->readFd);
+            }
             f->readFd = -1;
             return 0;
         case ZIP_SOURCE_SEEK: {
@@ -242,7 +264,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }  // namespace
 
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
-    auto* f = new ArchiveFile{target, -1, -1, {}, {}, 0, 0, 0, 0, {}, 0, 0, {}};
+    auto* f = new ArchiveFile{target, -1, -1, -1, {}, {}, 0, 0, 0, 0, {}, 0, 0, {}};
     zip_error_init(&f->error);
     zip_source_t* src = zip_source_function_create(Callback, f, error);
     if (!src) {
