@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace zipcomponent;
 using testsupport::ReadFile;
@@ -15,6 +16,17 @@ namespace {
 size_t FilesIn(const std::string& folder) {
     size_t n = 0;
     for (const auto& e : std::filesystem::directory_iterator(folder)) n += e.is_regular_file();
+    return n;
+}
+
+// The archive files this process still holds open, replaced ones included.
+size_t OpenArchiveFiles(const std::string& archive) {
+    size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(e.path(), ec).string();
+        n += !ec && target.rfind(archive, 0) == 0;
+    }
     return n;
 }
 
@@ -115,6 +127,22 @@ TEST_F(ZipTest, UpdateRewritesOnlyWhatChangedAndKeepsTheRest) {
     EXPECT_EQ(ReadFile(out + data + "/sub/b.txt"), "bee, second edition\n");
     EXPECT_EQ(ReadFile(out + data + "/bin.dat"), ReadFile(data + "/bin.dat"));
     EXPECT_EQ(FilesIn(user.Root() + "/backup"), 1u);
+}
+
+TEST_F(ZipTest, UpdatesAndAbortsLetGoOfEveryOldBackup) {
+    zip.m_strArchivePath = archive;
+    AddTreeSpecs();
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    for (time_t t : {1700000200, 1700000300, 1700000400}) {
+        SetTime(data + "/a.txt", t);
+        ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    }
+    testsupport::WriteFile(data + "/big.bin", std::string(4 << 20, 'z'));
+    events.onProgress = [&](const OverallProgressArgs&) { zip.m_bAbortRequest = true; };
+    EXPECT_EQ(zip.WriteArchive(), kResultAborted);
+    // Replaced backups are let go in the background, so give that a moment.
+    for (int i = 0; i < 100 && OpenArchiveFiles(archive) > 0; ++i) usleep(10000);
+    EXPECT_EQ(OpenArchiveFiles(archive), 0u);
 }
 
 TEST_F(ZipTest, PasswordWritesAes256ThatPeersCheck) {
