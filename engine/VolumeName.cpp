@@ -53,13 +53,15 @@ bool CBackupEngine::CheckVolumeName(bool interactive, std::string* labelRead) {
                 return false;
             continue;
         }
+        std::string label;
+        platform::GetVolumeLabel(m_doc.m_BackupSettings.m_strBackupFile, label);
         if (labelRead) {
-            *labelRead = info.label;
+            *labelRead = label;
             m_bLabelRecorded = true;
         }
-        if (SameVolumeName(info.label, options.m_strVolumeName)) return true;
+        if (SameVolumeName(label, options.m_strVolumeName)) return true;
         if (!interactive) return false;
-        const std::string current = Comparable(info.label), required = Comparable(options.m_strVolumeName);
+        const std::string current = Comparable(label), required = Comparable(options.m_strVolumeName);
         std::vector<char> text(2048 + current.size() + 2 * required.size() + info.root.size());
         std::snprintf(text.data(), text.size(),
                       "The Volume Name ' %s ' currently in drive %s\ndoes not match the Volume Name ' %s ' required "

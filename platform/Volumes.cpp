@@ -123,10 +123,9 @@ int GetVolumeInfo(const std::string& path, VolumeInfo& info) {
     const int simulated = FindSimulated(media, path);
     if (simulated >= 0) {
         const auto& v = media[static_cast<size_t>(simulated)];
-        info = {v.root, TypeFromName(v.type), v.fileSystem, ""};
+        info = {v.root, TypeFromName(v.type), v.fileSystem};
         // A removable volume without its folder is a drive with no disk.
         if (!IsFolder(v.root)) return ENOMEDIUM;
-        info.label = v.label;
         if (v.size.empty()) {
             info.freeBytes = static_cast<uint64_t>(QStorageInfo(QString::fromStdString(v.root)).bytesAvailable());
         } else {
@@ -154,7 +153,6 @@ int GetVolumeInfo(const std::string& path, VolumeInfo& info) {
         info.type = DriveType::CdRom;
     else if (SysfsRemovable(device) || info.root.rfind("/media/", 0) == 0 || info.root.rfind("/run/media/", 0) == 0)
         info.type = DriveType::Removable;
-    GetVolumeLabel(info.root, info.label);
     info.freeBytes = static_cast<uint64_t>(storage.bytesAvailable());
     return 0;
 }

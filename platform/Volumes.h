@@ -7,11 +7,12 @@ namespace platform {
 
 enum class DriveType { Unknown, Fixed, Removable, CdRom, Network };
 
+// Not the label: reading that may start a program, so GetVolumeLabel
+// (FileSystem.h) reads it only for the callers that need it.
 struct VolumeInfo {
     std::string root;    // the mount point
     DriveType type = DriveType::Unknown;
     std::string fileSystem;
-    std::string label;
     uint64_t freeBytes = 0;
 };
 
