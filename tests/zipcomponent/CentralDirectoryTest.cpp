@@ -1,3 +1,4 @@
+#include "tests/fuzz/ZipDirectory.h"
 #include "tests/zipcomponent/ZipFixture.h"
 
 #include "zipcomponent/CentralDirectory.h"
@@ -116,4 +117,19 @@ TEST_F(ZipTest, QuickDirectoryRefusesDamagedAndSplitArchives) {
     ASSERT_TRUE(std::filesystem::exists(user.Root() + "/split.z01"));
     CentralDirectory directory;
     EXPECT_FALSE(ReadCentralDirectory(split, directory));
+}
+
+// What the fuzzer found, and the seeds it started from, stay fixed.
+TEST(CentralDirectory, FuzzCorpusReplays) {
+    size_t replayed = 0, loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(VELLORA_FUZZ_CORPUS) / "zip")) {
+        const std::string bytes = testsupport::ReadFile(entry.path().string());
+        const auto result =
+            fuzzing::ReadZipDirectoryBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        EXPECT_NE(result, fuzzing::LoadResult::RoundTripBroken) << entry.path();
+        loaded += result == fuzzing::LoadResult::Loaded;
+        ++replayed;
+    }
+    EXPECT_GT(replayed, 0u);
+    EXPECT_GT(loaded, 0u);
 }
