@@ -502,7 +502,9 @@ public:
     DiskPartSink(CXceedZip& zip, std::string archive) : m_zip(zip), m_archive(std::move(archive)) {}
     ~DiskPartSink() override { Discard(); }
 
-    int Open(int number) override {
+    // Waits for a disk the rules let us write on: asks for disks after the
+    // first, and for another one while the rules want an empty disk.
+    int Accept(int number) {
         for (bool first = true;; first = false) {
             if (number > 1 || !first) {
                 bool goOn = false;
@@ -518,8 +520,13 @@ public:
                 if (action != 1) return kDiskNotEmpty;
             }
             platform::CreateFolderPath(platform::FolderPart(m_archive));
-            break;
+            m_accepted = number;
+            return 0;
         }
+    }
+    int Open(int number) override {
+        if (m_accepted != number)
+            if (int err = Accept(number)) return err;
         m_temp = platform::FolderPart(m_archive) + "/." + platform::FileNamePart(m_archive) + ".part.XXXXXX";
         m_fd = ::mkostemp(m_temp.data(), O_CLOEXEC);
         if (m_fd < 0) return errno;
@@ -560,6 +567,7 @@ private:
     std::string m_temp;
     int m_fd = -1;
     int m_number = 0;
+    int m_accepted = 0;  // the disk Accept took last
 };
 
 zip_t* CXceedZip::OpenArchive(int& result) {
@@ -605,18 +613,20 @@ bool CXceedZip::Spanning() const { return m_nSpanningMode != 0 && OnRemovableMed
 
 int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
     if (Spanning()) {
+        DiskPartSink sink(*this, m_strArchivePath);
+        // The first disk is held to the same rules whether or not one will do.
+        int err = sink.Accept(1);
         // What fits on the disk in the drive is written as one plain zip.
         struct stat whole {};
         platform::VolumeInfo volume;
-        if (::stat(linearPath.c_str(), &whole) == 0 && platform::GetVolumeInfo(m_strArchivePath, volume) == 0 &&
+        if (!err && ::stat(linearPath.c_str(), &whole) == 0 && platform::GetVolumeInfo(m_strArchivePath, volume) == 0 &&
             static_cast<uint64_t>(whole.st_size) + kDiskMargin <= volume.freeBytes) {
-            const int err = platform::CopyFileAtomically(linearPath, m_strArchivePath);
+            err = platform::CopyFileAtomically(linearPath, m_strArchivePath);
             ::unlink(linearPath.c_str());
             return err ? kResultCannotWrite : kResultSuccess;
         }
-        DiskPartSink sink(*this, m_strArchivePath);
         int parts = 0;
-        const int err = WriteSplitArchive(linearPath, sink, parts);
+        if (!err) err = WriteSplitArchive(linearPath, sink, parts);
         ::unlink(linearPath.c_str());
         if (err == kDiskRefused) return kResultDiskAborted;
         if (err == kDiskNotEmpty) return kResultDiskNotEmpty;

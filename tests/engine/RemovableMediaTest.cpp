@@ -267,8 +267,9 @@ TEST_F(RemovableMedia, CancelAtADiskPromptAbortsTheRun) {
               errors.end());
 }
 
+// The rules hold for the first disk whether the backup needs more disks
+// or fits on the one in the drive.
 TEST_F(RemovableMedia, EachNonEmptyDiskRule) {
-    WriteFile(data + "/big.bin", std::string(150000, 'y'));
     struct Case {
         int action;
         const char* status;
@@ -279,28 +280,40 @@ TEST_F(RemovableMedia, EachNonEmptyDiskRule) {
         {jobmodel::kAskForDisk, "Backup ABORTED !!!", true},  // the next disk is refused
         {jobmodel::kAbortBackup, "Backup ABORTED !!!", true},
     };
-    for (const auto& c : cases) {
-        std::filesystem::remove_all(usb);
-        std::filesystem::remove_all(user.Root() + "/shelf");
-        std::filesystem::create_directories(user.Root() + "/shelf");
-        WriteFile(usb + "/letter.doc", "someone else's file");
-        WriteFile(media, usb + "\tremovable\tvfat\t\t70000\n");
-        DiskSwapper swapper(usb, user.Root() + "/shelf", media);
-        swapper.cancelDisks = c.action == jobmodel::kAskForDisk;
-        platform::SetMessageService(&swapper);
-        jobmodel::CAppDoc doc = SpanningJob(c.action);
-        const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
-        CBackupEngine run(doc, settings, view);
-        run.RunBackup();
-        platform::SetMessageService(&messages);
-        EXPECT_EQ(run.FinalStatus(), c.status) << c.action;
-        const bool kept = platform::PathExists(usb + "/letter.doc") ||
-                          platform::PathExists(user.Root() + "/shelf/disk1/letter.doc");
-        EXPECT_EQ(kept, c.foreignKept) << c.action;
-        if (c.action == jobmodel::kAbortBackup) {
-            const auto errors = run.Log().Entries(logbook::kLogSystemError);
-            ASSERT_FALSE(errors.empty());
-            EXPECT_EQ(errors[0].rfind("The backup was aborted when a disk was inserted that was not empty !!", 0), 0u);
+    for (const bool fits : {false, true}) {
+        if (fits)
+            std::filesystem::remove(data + "/big.bin");
+        else
+            WriteFile(data + "/big.bin", std::string(150000, 'y'));
+        for (const auto& c : cases) {
+            const std::string what = std::to_string(c.action) + (fits ? " on one disk" : " across disks");
+            std::filesystem::remove_all(usb);
+            std::filesystem::remove_all(user.Root() + "/shelf");
+            std::filesystem::create_directories(user.Root() + "/shelf");
+            WriteFile(usb + "/letter.doc", "someone else's file");
+            WriteFile(media, usb + "\tremovable\tvfat\t\t70000\n");
+            DiskSwapper swapper(usb, user.Root() + "/shelf", media);
+            swapper.cancelDisks = c.action == jobmodel::kAskForDisk;
+            platform::SetMessageService(&swapper);
+            jobmodel::CAppDoc doc = SpanningJob(c.action);
+            const jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
+            CBackupEngine run(doc, settings, view);
+            run.RunBackup();
+            platform::SetMessageService(&messages);
+            EXPECT_EQ(run.FinalStatus(), c.status) << what;
+            const bool kept = platform::PathExists(usb + "/letter.doc") ||
+                              platform::PathExists(user.Root() + "/shelf/disk1/letter.doc");
+            EXPECT_EQ(kept, c.foreignKept) << what;
+            if (fits) EXPECT_FALSE(std::filesystem::exists(user.Root() + "/shelf/disk1")) << what;
+            const bool written = platform::PathExists(usb + "/Backups/Daily.velarc");
+            EXPECT_EQ(written, std::string(c.status) == "Backup Completed Successfully.") << what;
+            if (c.action == jobmodel::kAbortBackup) {
+                const auto errors = run.Log().Entries(logbook::kLogSystemError);
+                ASSERT_FALSE(errors.empty());
+                EXPECT_EQ(errors[0].rfind("The backup was aborted when a disk was inserted that was not empty !!", 0),
+                          0u)
+                    << what;
+            }
         }
     }
 }
