@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
@@ -19,6 +20,13 @@
 #include <QUrl>
 
 namespace runner {
+
+QString HelpContentsPath() {
+    // Beside the program in a build tree, in the shared data folder once installed.
+    const QString beside = QCoreApplication::applicationDirPath() + "/help/index.html";
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/vellora/help/index.html";
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : QFileInfo(installed).canonicalFilePath();
+}
 
 RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings)
     : m_doc(doc), m_settings(settings) {
@@ -96,10 +104,7 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
                                           " could not be opened.",
                                       WindowTitle(), platform::MB_OK | platform::MB_ICONSTOP);
     });
-    connect(help, &QAction::triggered, this, [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/index.html"));
-    });
+    connect(help, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpContentsPath())); });
     connect(m_about, &QAction::triggered, this, [this] {
         QMessageBox::about(this, "About Gorvex", QString("Vellora Version ") + VELLORA_VERSION);
     });

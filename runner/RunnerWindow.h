@@ -12,6 +12,9 @@
 
 namespace runner {
 
+// The help pages' table of contents, which Help Topics opens.
+QString HelpContentsPath();
+
 // The runner's main frame: the progress form, the commands and the tray
 // icon, standing as the run's view.
 class RunnerWindow : public QMainWindow, public engine::IRunView {

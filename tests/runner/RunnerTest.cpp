@@ -14,6 +14,8 @@
 #include <QToolBar>
 
 #include <filesystem>
+#include <regex>
+#include <set>
 
 using namespace runner;
 using testsupport::IsolatedUser;
@@ -242,4 +244,27 @@ TEST_F(RunnerRun, ClosingDuringTheRunAbortsItAndClosesAfterwards) {
     EXPECT_EQ(window.View()->m_status->FullText(), "Backup ABORTED !!!");
     QApplication::processEvents();
     EXPECT_FALSE(window.isVisible());
+}
+
+// Help Topics opens the pages beside the program: every link between them
+// must lead to a page that is there, and every page must be reachable.
+TEST(HelpPages, EveryLinkLeadsToAPageAndEveryPageIsLinked) {
+    namespace fs = std::filesystem;
+    const fs::path help = fs::path(GORVEX_PROGRAM).parent_path() / "help";
+    ASSERT_TRUE(fs::exists(help / "index.html"));
+    std::set<fs::path> pages, linked{fs::canonical(help / "index.html")};
+    const std::regex link("(?:href|src)=\"([^\"#:]+)\"");
+    for (const auto& e : fs::recursive_directory_iterator(help)) {
+        const std::string ext = e.path().extension().string();
+        if (ext != ".htm" && ext != ".html") continue;
+        pages.insert(fs::canonical(e.path()));
+        const std::string text = testsupport::ReadFile(e.path().string());
+        for (std::sregex_iterator m(text.begin(), text.end(), link), end; m != end; ++m) {
+            const fs::path target = e.path().parent_path() / (*m)[1].str();
+            EXPECT_TRUE(fs::exists(target)) << e.path() << " links to " << (*m)[1].str();
+            if (fs::exists(target)) linked.insert(fs::canonical(target));
+        }
+    }
+    for (const auto& page : pages) EXPECT_TRUE(linked.count(page)) << page << " is linked from no page";
+    EXPECT_GT(pages.size(), 1u);
 }
