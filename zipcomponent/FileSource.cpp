@@ -12,6 +12,7 @@ struct Context {
     FileReadState* state;
     const ReadObserver* observer;
     int fd = -1;
+    bool atEnd = false;  // a short read ended exactly at the surveyed size
     zip_error_t error;
 };
 
@@ -26,6 +27,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
             s->done = 0;
+            c->atEnd = false;
             c->fd = ::open(s->path.c_str(), O_RDONLY | O_CLOEXEC);
             if (c->fd < 0) {
                 s->failure = errno;
@@ -34,6 +36,9 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
             s->opened = true;
             return 0;
         case ZIP_SOURCE_READ: {
+            // A file of small files' size takes one read, not a second one
+            // that only finds the end; a file that grew is read to its end.
+            if (c->atEnd) return 0;
             ssize_t n;
             do n = ::read(c->fd, data, len);
             while (n < 0 && errno == EINTR);
@@ -42,6 +47,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
                 return Fail(c, ZIP_ER_READ, errno);
             }
             s->done += static_cast<uint64_t>(n);
+            c->atEnd = n > 0 && static_cast<zip_uint64_t>(n) < len && s->done == s->size;
             if (n > 0 && c->observer && *c->observer && !(*c->observer)(s->entryIndex, static_cast<uint64_t>(n))) {
                 s->cancelled = true;
                 return Fail(c, ZIP_ER_CANCELLED, 0);
@@ -77,7 +83,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
 }  // namespace
 
 zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer) {
-    auto* c = new Context{state, observer, -1, {}};
+    auto* c = new Context{state, observer, -1, false, {}};
     zip_error_init(&c->error);
     zip_source_t* src = zip_source_function(archive, Callback, c);
     if (!src) {

@@ -145,6 +145,23 @@ TEST_F(ZipTest, UpdatesAndAbortsLetGoOfEveryOldBackup) {
     EXPECT_EQ(OpenArchiveFiles(archive), 0u);
 }
 
+// A file is stored as it is when it is read, not as the survey saw it.
+TEST_F(ZipTest, FilesThatChangeSizeAfterTheSurveyAreStoredWhole) {
+    zip.m_strArchivePath = archive;
+    zip.AddFileSpec(data + "/sub/*");
+    testsupport::WriteFile(data + "/sub/grows.txt", "short");
+    testsupport::WriteFile(data + "/sub/shrinks.txt", "a longer text than it will be");
+    ASSERT_EQ(zip.SurveyFiles(false), kResultSuccess);
+    testsupport::WriteFile(data + "/sub/grows.txt", "short, and then a good deal longer");
+    testsupport::WriteFile(data + "/sub/shrinks.txt", "short");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    for (const char* name : {"grows.txt", "shrinks.txt"}) {
+        const std::string path = data + "/sub/" + name;
+        auto stored = Peer("unzip", {"-p", archive, EntryName(path)});
+        EXPECT_EQ(stored.out, ReadFile(path)) << name;
+    }
+}
+
 TEST_F(ZipTest, PasswordWritesAes256ThatPeersCheck) {
     zip.m_strArchivePath = archive;
     zip.m_strArchivePassword = "s3cret p\xc3\xa4ss";
