@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -93,7 +94,11 @@ void CloseReplaced(ArchiveFile* f) {
 // where the file system discards them takes a good part of the time the
 // write took; the run goes on meanwhile.
 void CloseInBackground(int fd) {
-    std::thread([fd] { ::close(fd); }).detach();
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        ::close(fd);  // no thread to spare: nothing may be thrown back into libzip
+    }
 }
 
 int CreateTemp(const std::string& folder, const std::string& name, std::string& path) {
