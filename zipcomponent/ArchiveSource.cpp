@@ -1,4 +1,5 @@
 #include "zipcomponent/ArchiveSource.h"
+#include "zipcomponent/GuardedSource.h"
 
 #include "platform/FileSystem.h"
 
@@ -271,7 +272,7 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
     auto* f = new ArchiveFile{target, -1, -1, -1, {}, {}, 0, 0, 0, 0, {}, 0, 0, {}};
     zip_error_init(&f->error);
-    zip_source_t* src = zip_source_function_create(Callback, f, error);
+    zip_source_t* src = zip_source_function_create(GuardedCallback<ArchiveFile, Callback>, f, error);
     if (!src) {
         zip_error_fini(&f->error);
         delete f;

@@ -1,4 +1,5 @@
 #include "zipcomponent/FileSource.h"
+#include "zipcomponent/GuardedSource.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -85,7 +86,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
 zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer) {
     auto* c = new Context{state, observer, -1, false, {}};
     zip_error_init(&c->error);
-    zip_source_t* src = zip_source_function(archive, Callback, c);
+    zip_source_t* src = zip_source_function(archive, GuardedCallback<Context, Callback>, c);
     if (!src) {
         zip_error_fini(&c->error);
         delete c;

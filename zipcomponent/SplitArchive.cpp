@@ -1,4 +1,5 @@
 #include "zipcomponent/SplitArchive.h"
+#include "zipcomponent/GuardedSource.h"
 
 #include "platform/FileSystem.h"
 #include "zipcomponent/ZipCodes.h"
@@ -379,7 +380,7 @@ zip_source_t* CreateJoinedSource(const std::string& archivePath, int& result) {
     v->tail += EncodeEnd(joined, 0, v->dataLength + joined.cdSize);
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* src = zip_source_function_create(JoinedCallback, v, &error);
+    zip_source_t* src = zip_source_function_create(GuardedCallback<JoinedView, JoinedCallback>, v, &error);
     zip_error_fini(&error);
     if (!src) return fail(kResultInternal);
     result = kResultSuccess;
