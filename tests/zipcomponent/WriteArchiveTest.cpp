@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,6 +233,23 @@ TEST_F(ZipTest, AbortLeavesThePreviousBackupIntact) {
     EXPECT_EQ(zip.WriteArchive(), kResultAborted);
     EXPECT_EQ(ReadFile(archive), before);
     EXPECT_EQ(FilesIn(user.Root() + "/backup"), 1u);
+}
+
+// An event handler that throws while libzip is writing must not take the
+// program down through libzip's C frames.
+TEST_F(ZipTest, AHandlerThatThrowsFailsTheWriteAndKeepsTheBackup) {
+    zip.m_strArchivePath = archive;
+    zip.AddFileSpec(data + "/sub/*");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    const std::string before = ReadFile(archive);
+    testsupport::WriteFile(data + "/big.bin", std::string(1 << 20, 'b'));
+    zip.SetFileSpecList(data + "/*");
+    events.onProgress = [](const OverallProgressArgs&) { throw std::runtime_error("handler failed"); };
+    EXPECT_EQ(zip.WriteArchive(), kResultCannotWrite);
+    EXPECT_EQ(ReadFile(archive), before);
+    EXPECT_EQ(FilesIn(user.Root() + "/backup"), 1u);
+    events.onProgress = nullptr;
+    EXPECT_EQ(zip.WriteArchive(), kResultSuccess);
 }
 
 TEST_F(ZipTest, TemporaryArchiveFolderIsUsedAndLeftClean) {
