@@ -36,21 +36,20 @@ bool PassesUnconverted(std::string_view name) {
     return true;
 }
 
-// The central directory of a plain zip, whole.
-bool ReadPlainDirectory(const std::string& archivePath, EndRecord& end, std::string& cd) {
+// The directory of an archive whose end record and directory both lie in
+// the file at archivePath: a plain zip, or a split archive's last part.
+bool ReadDirectoryHere(const std::string& archivePath, EndRecord& end, std::string& cd) {
     Parts file;
-    return file.Open(archivePath, 1) && ReadEnd(file, end) && end.disk == 0 && end.cdDisk == 0 &&
+    return file.Open(archivePath, 1) && ReadEnd(file, end) && end.cdDisk == end.disk &&
            file.Read(0, end.cdOffset, end.cdSize, cd);
 }
 
 }  // namespace
 
 bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals) {
-    Parts last;
-    if (!last.Open(archivePath, 1)) return false;
     EndRecord end;
     std::string cd;
-    if (!ReadEnd(last, end) || end.cdDisk != end.disk || !last.Read(0, end.cdOffset, end.cdSize, cd)) return false;
+    if (!ReadDirectoryHere(archivePath, end, cd)) return false;
     totals = DirectoryTotals();
     size_t at = 0;
     for (uint64_t k = 0; k < end.entries; ++k) {
@@ -72,7 +71,7 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out)
     out = CentralDirectory();
     EndRecord end;
     std::string cd;
-    if (!ReadPlainDirectory(archivePath, end, cd)) return false;
+    if (!ReadDirectoryHere(archivePath, end, cd) || end.disk != 0) return false;
     out.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, cd.size() / kCentralSize)));
     size_t at = 0;
     for (uint64_t k = 0; k < end.entries; ++k) {

@@ -648,11 +648,10 @@ int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
     return err ? kResultCannotWrite : kResultSuccess;
 }
 
-int CXceedZip::ReadDirectory(CentralDirectory& directory) {
-    if (ReadCentralDirectory(m_strArchivePath, directory)) return kResultSuccess;
-    int result;
-    zip_t* za = OpenArchive(result);
-    if (!za) return result;
+namespace {
+
+// The directory as libzip reads it; the archive is closed afterwards.
+void TakeDirectory(zip_t* za, CentralDirectory& directory) {
     const zip_int64_t count = zip_get_num_entries(za, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
@@ -662,6 +661,16 @@ int CXceedZip::ReadDirectory(CentralDirectory& directory) {
                                      st.comp_size, st.comp_method, st.encryption_method});
     }
     zip_discard(za);
+}
+
+}  // namespace
+
+int CXceedZip::ReadDirectory(CentralDirectory& directory) {
+    if (ReadCentralDirectory(m_strArchivePath, directory)) return kResultSuccess;
+    int result;
+    zip_t* za = OpenArchive(result);
+    if (!za) return result;
+    TakeDirectory(za, directory);
     return kResultSuccess;
 }
 
@@ -746,16 +755,14 @@ int CXceedZip::ReadArchiveStatistics(ArchiveStatistics& s) {
         int result;
         zip_t* za = OpenForReading(m_strArchivePath, result);
         if (!za) return result;
-        const zip_int64_t count = zip_get_num_entries(za, 0);
-        for (zip_int64_t i = 0; i < count; ++i) {
-            zip_stat_t st;
-            if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
-            totals.compressed += st.comp_size;
-            totals.uncompressed += st.size;
-            if (st.name && IsFolderName(st.name)) ++totals.folders;
+        totals.entries = static_cast<uint64_t>(zip_get_num_entries(za, 0));
+        CentralDirectory directory;
+        TakeDirectory(za, directory);
+        for (const auto& e : directory.entries) {
+            totals.compressed += e.compressedSize;
+            totals.uncompressed += e.size;
+            if (IsFolderName(e.name)) ++totals.folders;
         }
-        totals.entries = static_cast<uint64_t>(count);
-        zip_discard(za);
     }
     s.entries = static_cast<uint32_t>(totals.entries);
     s.folders = static_cast<int16_t>(totals.folders);
