@@ -304,7 +304,9 @@ TEST_F(RemovableMedia, EachNonEmptyDiskRule) {
             const bool kept = platform::PathExists(usb + "/letter.doc") ||
                               platform::PathExists(user.Root() + "/shelf/disk1/letter.doc");
             EXPECT_EQ(kept, c.foreignKept) << what;
-            if (fits) EXPECT_FALSE(std::filesystem::exists(user.Root() + "/shelf/disk1")) << what;
+            if (fits) {
+                EXPECT_FALSE(std::filesystem::exists(user.Root() + "/shelf/disk1")) << what;
+            }
             const bool written = platform::PathExists(usb + "/Backups/Daily.velarc");
             EXPECT_EQ(written, std::string(c.status) == "Backup Completed Successfully.") << what;
             if (c.action == jobmodel::kAbortBackup) {

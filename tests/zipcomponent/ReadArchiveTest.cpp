@@ -278,7 +278,9 @@ TEST_F(ReadTest, InfoOfPeerArchivesAndOfDamagedOnes) {
     ZipContents contents;
     const int prefixedList = reader.ListContents(contents, 0);
     EXPECT_EQ(prefixedInfo, prefixedList);
-    if (prefixedInfo == kResultSuccess) EXPECT_EQ(entries, contents.GetCount());
+    if (prefixedInfo == kResultSuccess) {
+        EXPECT_EQ(entries, contents.GetCount());
+    }
 
     const std::string bytes = ReadFile(archive);
     const std::string cut = user.Root() + "/cut.zip";
