@@ -64,6 +64,8 @@ TEST_F(ZipTest, QuickDirectoryReadsAsLibzipDoes) {
     ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
     const std::string infoZip = user.Root() + "/infozip.zip";
     ASSERT_EQ(Peer("zip", {"-qr", "-P", "pw", infoZip, data}).exitCode, 0);
+    const std::string zip64 = user.Root() + "/zip64.zip";  // zip64 fields on small entries
+    ASSERT_EQ(Peer("zip", {"-qr", "-fz", zip64, data}).exitCode, 0);
     // A name that is not UTF-8, and no extended timestamp: both are converted by libzip.
     const std::string latin = user.Root() + "/latin";
     std::filesystem::create_directories(latin);
@@ -78,7 +80,7 @@ TEST_F(ZipTest, QuickDirectoryReadsAsLibzipDoes) {
         std::string path;
         bool quick;  // the quick reader takes it
     };
-    for (const Case& c : std::vector<Case>{{archive, true}, {locked, true}, {infoZip, true}, {foreign, false},
+    for (const Case& c : std::vector<Case>{{archive, true}, {locked, true}, {infoZip, true}, {zip64, true}, {foreign, false},
                                            {untimed, false}}) {
         CentralDirectory quick, libzip;
         ASSERT_TRUE(LibzipDirectory(c.path, libzip)) << c.path;
