@@ -278,6 +278,27 @@ TEST_F(ZipTest, DamagedExistingBackupIsNotUpdatedOrTouched) {
     EXPECT_EQ(empty.WriteArchive(), kResultNothingToDo);
 }
 
+TEST_F(ZipTest, AnEntryOver4GiBUsesZip64) {
+    // Sparse, so it costs no disk space; it still reads as 4 GiB of zeros.
+    const std::string huge = user.Root() + "/huge/zeros.bin";
+    std::filesystem::create_directories(user.Root() + "/huge");
+    std::ofstream(huge).close();
+    constexpr uint64_t kSize = (uint64_t{1} << 32) + 12345;
+    std::filesystem::resize_file(huge, kSize);
+    zip.m_strArchivePath = archive;
+    zip.m_nPackingLevel = 1;
+    zip.AddFileSpec(user.Root() + "/huge/*");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    zip.SetFileSpecList("");
+    ZipContents contents;
+    ASSERT_EQ(zip.ListContents(contents, 0), kResultSuccess);
+    ASSERT_EQ(contents.GetCount(), 2);
+    EXPECT_EQ(contents.Item(2).size, kSize);
+    EXPECT_EQ(zip.TestArchive(true), kResultSuccess);
+    auto unzip = Peer("unzip", {"-tqq", archive});
+    EXPECT_EQ(unzip.exitCode, 0) << unzip.out << unzip.err;
+}
+
 TEST_F(ZipTest, MoreThan65535EntriesUseZip64) {
     const std::string many = user.Root() + "/many";
     std::filesystem::create_directories(many);
