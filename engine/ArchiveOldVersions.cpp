@@ -4,6 +4,8 @@
 #include "jobmodel/BackupIndexFile.h"
 #include "jobmodel/NameValidation.h"
 #include "platform/FileSystem.h"
+#include "platform/PathAccess.h"
+#include "zipcomponent/StoredTime.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -135,6 +137,13 @@ int CBackupEngine::ArchiveOldVersions() {
     const int mode = backup.m_nFileFilterMode;
     const PathSet folders(m_folders), singleFiles(m_singleFiles), excludedFolders(m_excludedFolders),
         excludedFiles(m_excludedFiles);
+    auto belowUnlisted = [&](std::string_view folder) {
+        return std::any_of(m_unlistedFolders.begin(), m_unlistedFolders.end(), [&](const std::string& u) {
+            return folder.starts_with(u) && (folder.size() == u.size() || folder[u.size()] == '/');
+        });
+    };
+    // A second entry of one name is never the file's stored copy: it goes.
+    std::unordered_set<std::string_view> names;
     // Entries come folder by folder: one open folder spares walking each path.
     std::string openFolder;
     int folderFd = -1;
@@ -150,9 +159,13 @@ int CBackupEngine::ArchiveOldVersions() {
         if (folderEntry && folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
         const size_t lastSlash = path.rfind('/');
         if (!folderEntry) folder = lastSlash == 0 ? std::string_view("/") : folder.substr(0, lastSlash);
-        bool obsolete = !folders.Contains(folder) && !singleFiles.Contains(path);
+        const bool duplicate = !names.insert(entry.name).second;
+        bool obsolete = duplicate || (!folders.Contains(folder) && !singleFiles.Contains(path) &&
+                                      !belowUnlisted(folder));
         bool changed = false;
-        if (!obsolete && folderEntry) {
+        if (!obsolete && !folders.Contains(folder) && !singleFiles.Contains(path)) {
+            // Below a folder that could not be listed: left alone.
+        } else if (!obsolete && folderEntry) {
             obsolete = excludedFolders.Contains(folder);
         } else if (!obsolete) {
             const bool matched = std::any_of(patterns.begin(), patterns.end(),
@@ -166,15 +179,30 @@ int CBackupEngine::ArchiveOldVersions() {
                 if (folder != openFolder) {
                     if (folderFd >= 0) ::close(folderFd);
                     openFolder = folder;
-                    folderFd = ::open(openFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                    folderFd = platform::OpenAnyLength(openFolder, O_PATH | O_DIRECTORY);
                 }
+                // A selected file is followed, as the write follows it; a link
+                // met in a folder is stored as a link and looked at as one.
+                const bool follow = singleFiles.Contains(path);
+                const char* name = path.c_str() + lastSlash + 1;
                 struct stat st {};
                 if (folderFd < 0)
                     obsolete = false;  // the folder is gone or closed to us: left alone
-                else if (::fstatat(folderFd, path.c_str() + lastSlash + 1, &st, 0) != 0)
+                else if (::fstatat(folderFd, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
                     obsolete = errno == ENOENT;
                 else {
-                    changed = st.st_mtime > entry.modified;
+                    changed = StorableTime(st.st_mtime) > entry.modified;
+                    // A changed file that cannot be read keeps its stored copy.
+                    if (changed && S_ISREG(st.st_mode)) {
+                        const int fd = ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                                                    (follow ? 0 : O_NOFOLLOW));
+                        if (fd < 0) {
+                            changed = false;
+                            obsolete = errno == ENOENT;
+                        } else {
+                            ::close(fd);
+                        }
+                    }
                     m_knownFiles.Remember(path, {static_cast<uint32_t>(st.st_mode),
                                                  static_cast<uint64_t>(st.st_size), st.st_mtime});
                 }

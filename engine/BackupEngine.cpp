@@ -7,11 +7,16 @@
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
 #include "platform/MessageService.h"
+#include "platform/PathAccess.h"
 #include "platform/Volumes.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace engine {
 
@@ -117,10 +122,14 @@ void CBackupEngine::RunBackup() {
             case jobmodel::kStateFile: m_singleFiles.push_back(item.m_strPath); break;
             case jobmodel::kStateFolderOnly: m_folders.push_back(item.m_strPath); break;
             case jobmodel::kStateFolderTree:
-                ExpandFolderTree(item.m_strPath, true, m_folders, m_excludedFolders, [&](const std::string& path) {
-                    m_view.SetCurrentFile(path);
-                    return !AbortPending();
-                });
+                ExpandFolderTree(
+                    item.m_strPath, true, m_folders, m_excludedFolders,
+                    [&](const std::string& path) {
+                        m_view.SetCurrentFile(path);
+                        return !AbortPending();
+                    },
+                    // The component reports it when it lists the folder.
+                    [&](const std::string& path, int) { m_unlistedFolders.push_back(path); });
                 break;
             case jobmodel::kStateExcludedFile:
             case jobmodel::kStateExcludedFileAlt: m_excludedFiles.push_back(item.m_strPath); break;
@@ -223,21 +232,33 @@ void CBackupEngine::AddFileSpecifications() {
             m_zip.AddFileSpec(folder + (folder.back() == '/' ? "*" : "/*"));
     } else if (mode == jobmodel::kFilterInclude) {
         for (const auto& folder : m_folders) {
-            DIR* dir = ::opendir(folder.c_str());
-            if (!dir) continue;
-            std::vector<std::string> files;
+            const int fd = platform::OpenAnyLength(folder, O_RDONLY | O_DIRECTORY);
+            DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+            if (!dir) {
+                const int err = errno;
+                if (fd >= 0) ::close(fd);
+                if (err != ENOENT) LogFileError(folder, kFailCannotList, err);
+                continue;
+            }
+            // Links found here are stored as links, not followed.
+            std::vector<std::pair<std::string, bool>> files;
             while (dirent* e = ::readdir(dir)) {
                 const std::string name = e->d_name;
-                const std::string path = (folder == "/" ? "" : folder) + "/" + name;
-                if (name != "." && name != ".." && !platform::IsFolder(path)) files.push_back(path);
+                if (name == "." || name == "..") continue;
+                struct stat st {};
+                const bool known = e->d_type != DT_UNKNOWN;
+                if (!known && ::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                if (known ? e->d_type == DT_DIR : S_ISDIR(st.st_mode)) continue;
+                const bool link = known ? e->d_type == DT_LNK : S_ISLNK(st.st_mode);
+                files.emplace_back((folder == "/" ? "" : folder) + "/" + name, link);
             }
             ::closedir(dir);
             std::sort(files.begin(), files.end());
-            for (const auto& path : files) {
+            for (const auto& [path, link] : files) {
                 const bool match = std::any_of(patterns.begin(), patterns.end(),
                                                [&](const std::string& p) { return MatchWildcard(p, path); });
                 if (match)
-                    m_zip.AddFileSpec(path);
+                    m_zip.AddFileSpec(path, !link);
                 else
                     m_log.AddEntry(path, lb::kLogFileExcluded);
             }
@@ -366,30 +387,47 @@ void CBackupEngine::PrepareFile(PrepareFileArgs& a) {
     if (!a.skipped) {
         if (!folder) m_log.AddEntry(a.path, a.entryExists ? lb::kLogFileUpdated : lb::kLogFileAdded);
     } else {
-        const int r = a.skipReason;
-        if (r == 0 || r == 4 || r == 5)
-            m_log.AddEntry(a.path, lb::kLogFileNotUpdated);
-        else if (r == 1 || (r >= 6 && r <= 12))
-            m_log.AddEntry(a.path, lb::kLogFileExcluded);
-        else if (r == 2 || r == 3 || (r >= 13 && r <= 15))
-            m_log.AddEntry(a.path, lb::kLogFileSkipped);
-        else {
-            m_log.AddEntry(a.path + ": " + CXceedZip::DescribeCode(kKindSkip, r), lb::kLogFileError);
-            m_view.RaiseErrorIndication();
-        }
+        LogSkipped(a.path, a.skipReason);
     }
     a.basePath = "/";
 }
 
+void CBackupEngine::LogSkipped(const std::string& path, int r) {
+    if (r == 0 || r == 4 || r == 5)
+        m_log.AddEntry(path, lb::kLogFileNotUpdated);
+    else if (r == 1 || (r >= 6 && r <= 12))
+        m_log.AddEntry(path, lb::kLogFileExcluded);
+    else if (r == 2 || r == 3 || (r >= 13 && r <= 15))
+        m_log.AddEntry(path, lb::kLogFileSkipped);
+    else {
+        m_log.AddEntry(path + ": " + CXceedZip::DescribeCode(kKindSkip, r), lb::kLogFileError);
+        m_view.RaiseErrorIndication();
+    }
+}
+
+void CBackupEngine::LogFileError(const std::string& path, int reason, int systemError) {
+    char code[32];
+    std::snprintf(code, sizeof code, " : Error Code %i - ", reason);
+    std::string text = path + code + CXceedZip::DescribeCode(kKindSkip, reason);
+    if (systemError) text += " (" + platform::GetSystemErrorText(systemError) + ")";
+    m_log.AddEntry(text, lb::kLogFileError);
+    m_view.RaiseErrorIndication();
+}
+
 void CBackupEngine::FileFailed(const FileFailedArgs& a) {
     const std::string name = a.target.empty() ? a.name : a.target;
+    const bool writing = m_zip.GetActiveOperation() == kWriting;
+    // A file logged as going in that then did not: its entry is withdrawn.
+    auto withdraw = [&] {
+        if (writing && !m_log.RemoveEntry(name, lb::kLogFileAdded)) m_log.RemoveEntry(name, lb::kLogFileUpdated);
+    };
     if (a.reason < 0 || a.reason > 15) {
-        char code[32];
-        std::snprintf(code, sizeof code, " : Error Code %i - ", a.reason);
-        m_log.AddEntry(name + code + CXceedZip::DescribeCode(kKindSkip, a.reason), lb::kLogFileError);
-        if (m_zip.GetActiveOperation() == kWriting && !m_log.RemoveEntry(name, lb::kLogFileAdded))
-            m_log.RemoveEntry(name, lb::kLogFileUpdated);
-        m_view.RaiseErrorIndication();
+        LogFileError(name, a.reason, a.systemError);
+        withdraw();
+    } else if (writing) {
+        // Became a FIFO, socket or device after the survey: left out like one.
+        withdraw();
+        LogSkipped(name, a.reason);
     }
     m_view.SetCurrentFile(a.name);
     m_view.SetProgress(kFileBar, 100);

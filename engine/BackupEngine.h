@@ -57,6 +57,9 @@ public:
     std::vector<std::string> m_singleFiles;
     std::vector<std::string> m_excludedFolders;
     std::vector<std::string> m_excludedFiles;
+    // Folders the walk could not list: what the backup holds below them is
+    // left alone, not taken for deleted.
+    std::vector<std::string> m_unlistedFolders;
     bool m_bUseTempFile = false;
     std::string m_strTempFolder;
     bool m_bPasswordChanged = false;
@@ -84,6 +87,10 @@ public:
 
 private:
     void Status(const std::string& text) { m_view.SetStatus(text, kColourPlain, false); }
+    // Logs a file the component skipped, by the group of its reason.
+    void LogSkipped(const std::string& path, int reason);
+    // A file error (kind 3) in the component's form, with the system's reason.
+    void LogFileError(const std::string& path, int reason, int systemError);
     bool AbortPending();
     void SortSelection();
     void AddFileSpecifications();

@@ -18,6 +18,7 @@ constexpr uint16_t kWinZipAesId = 0x9901;
 constexpr uint16_t kWinZipAesMethod = 99;
 constexpr uint16_t kEncryptedFlag = 1;
 constexpr uint16_t kStrongEncryptionFlag = 1 << 6;
+constexpr uint64_t kHostUnix = 3;
 
 // libzip hands a name out unconverted only when it judges it UTF-8; this
 // is at least as strict as its judgement.
@@ -79,7 +80,9 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out)
         if (!ReadCentral(cd, at, v)) return false;
         DirectoryEntry e;
         e.name.assign(cd, v.NameAt(), v.nameLength);
-        if (!PassesUnconverted(e.name)) return false;
+        // libzip is asked for a Unix entry's name as stored (NameFlags).
+        const bool madeOnUnix = Get(cd, v.at + 5, 1) == kHostUnix;
+        if (!madeOnUnix && !PassesUnconverted(e.name)) return false;
         e.size = v.uncompressed;
         e.compressedSize = v.compressed;
         e.method = static_cast<uint16_t>(Get(cd, v.at + 10, 2));
@@ -94,7 +97,8 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out)
             if (id == kExtendedTimestampId && !timeSeen) {
                 timeSeen = true;
                 timed = length >= 5 && (cd[data] & 1);
-                if (timed) e.modified = static_cast<time_t>(static_cast<int32_t>(Get(cd, data + 1, 4)));
+                const int dosYear = static_cast<int>(Get(cd, v.at + 14, 2) >> 9) + 1980;
+                if (timed) e.modified = TimeFromField(static_cast<uint32_t>(Get(cd, data + 1, 4)), dosYear);
             } else if (id == kBasePathId && e.basePath.empty()) {
                 e.basePath.assign(cd, data, static_cast<size_t>(length));
             } else if (id == kWinZipAesId && !aes && e.method == kWinZipAesMethod) {

@@ -1,5 +1,10 @@
 #include "zipcomponent/EntryFields.h"
 
+#include "platform/Utf8.h"
+
+#include <algorithm>
+#include <ctime>
+#include <limits>
 #include <sys/stat.h>
 
 namespace zipcomponent {
@@ -15,28 +20,63 @@ bool SetField(zip_t* za, zip_uint64_t index, zip_uint16_t id, const zip_uint8_t*
 
 }  // namespace
 
+time_t StorableTime(time_t t) {
+    return std::clamp<time_t>(t, std::numeric_limits<int32_t>::min(), std::numeric_limits<uint32_t>::max());
+}
+
+time_t TimeFromField(uint32_t field, int dosYear) {
+    const auto asSigned = static_cast<int32_t>(field);
+    return asSigned < 0 && dosYear >= 2038 ? static_cast<time_t>(field) : static_cast<time_t>(asSigned);
+}
+
 bool SetEntryTime(zip_t* za, zip_uint64_t index, time_t mtime) {
-    const uint32_t t = static_cast<uint32_t>(mtime);
+    const time_t stored = StorableTime(mtime);
+    const auto t = static_cast<uint32_t>(stored);
     const zip_uint8_t field[5] = {1, static_cast<zip_uint8_t>(t), static_cast<zip_uint8_t>(t >> 8),
                                   static_cast<zip_uint8_t>(t >> 16), static_cast<zip_uint8_t>(t >> 24)};
-    bool ok = zip_file_set_mtime(za, index, mtime, 0) == 0;
+    bool ok = zip_file_set_mtime(za, index, stored, 0) == 0;
     ok = SetField(za, index, kExtendedTimestampId, field, sizeof field, ZIP_FL_LOCAL) && ok;
     ok = SetField(za, index, kExtendedTimestampId, field, sizeof field, ZIP_FL_CENTRAL) && ok;
     return ok;
 }
 
 time_t GetEntryTime(zip_t* za, zip_uint64_t index) {
+    zip_stat_t st;
+    const bool dosKnown = zip_stat_index(za, index, 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME);
     zip_uint16_t length = 0;
     const zip_uint8_t* field =
         zip_file_extra_field_get_by_id(za, index, kExtendedTimestampId, 0, &length, ZIP_FL_CENTRAL);
     if (!field) field = zip_file_extra_field_get_by_id(za, index, kExtendedTimestampId, 0, &length, ZIP_FL_LOCAL);
     if (field && length >= 5 && (field[0] & 1)) {
         const uint32_t t = field[1] | (field[2] << 8) | (field[3] << 16) | (static_cast<uint32_t>(field[4]) << 24);
-        return static_cast<time_t>(static_cast<int32_t>(t));
+        std::tm local {};
+        if (dosKnown) localtime_r(&st.mtime, &local);
+        return TimeFromField(t, dosKnown ? local.tm_year + 1900 : 0);
     }
-    zip_stat_t st;
-    if (zip_stat_index(za, index, 0, &st) == 0 && (st.valid & ZIP_STAT_MTIME)) return st.mtime;
-    return 0;
+    return dosKnown ? st.mtime : 0;
+}
+
+bool IsUtf8(std::string_view name) {
+    for (size_t i = 0; i < name.size();) {
+        if (static_cast<unsigned char>(name[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        platform::DecodeUtf8(name, i, length);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+zip_flags_t NameEncoding(std::string_view name) { return IsUtf8(name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437; }
+
+zip_flags_t NameFlags(zip_t* za, zip_uint64_t index) {
+    zip_uint8_t opsys = 0;
+    zip_uint32_t external = 0;
+    const bool unix = zip_file_get_external_attributes(za, index, 0, &opsys, &external) == 0 && opsys == ZIP_OPSYS_UNIX;
+    return unix ? ZIP_FL_ENC_RAW : 0;
 }
 
 bool SetBasePath(zip_t* za, zip_uint64_t index, const std::string& basePath) {
@@ -50,9 +90,9 @@ std::string GetBasePath(zip_t* za, zip_uint64_t index) {
     return field ? std::string(reinterpret_cast<const char*>(field), length) : std::string();
 }
 
-bool SetUnixAttributes(zip_t* za, zip_uint64_t index, uint32_t mode, bool isFolder) {
-    const uint32_t type = isFolder ? S_IFDIR : S_IFREG;
-    const uint32_t external = ((type | (mode & 07777)) << 16) | (isFolder ? 0x10 : 0);
+bool SetUnixAttributes(zip_t* za, zip_uint64_t index, uint32_t mode) {
+    const bool folder = S_ISDIR(mode);
+    const uint32_t external = ((mode & (S_IFMT | 07777)) << 16) | (folder ? 0x10 : 0);
     return zip_file_set_external_attributes(za, index, 0, ZIP_OPSYS_UNIX, external) == 0;
 }
 

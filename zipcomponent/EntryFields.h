@@ -1,10 +1,13 @@
 #pragma once
 
+#include "zipcomponent/StoredTime.h"
+
 #include <zip.h>
 
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 namespace zipcomponent {
 
@@ -18,11 +21,20 @@ bool SetEntryTime(zip_t* za, zip_uint64_t index, time_t mtime);
 // The extended timestamp when present, else the entry's DOS time.
 time_t GetEntryTime(zip_t* za, zip_uint64_t index);
 
+// Names are bytes: valid UTF-8 is stored with the UTF-8 flag, anything else
+// as it is, without the flag, as Info-ZIP does on Unix.
+bool IsUtf8(std::string_view name);
+zip_flags_t NameEncoding(std::string_view name);
+// How to read an entry's name back: an entry made on Unix gives its bytes as
+// stored, any other has its code page converted.
+zip_flags_t NameFlags(zip_t* za, zip_uint64_t index);
+
 bool SetBasePath(zip_t* za, zip_uint64_t index, const std::string& basePath);
 std::string GetBasePath(zip_t* za, zip_uint64_t index);
 
-// Unix permissions and the MS-DOS directory bit, so every tool sees folders.
-bool SetUnixAttributes(zip_t* za, zip_uint64_t index, uint32_t mode, bool isFolder);
+// The Unix file type and permissions of `mode`, and the MS-DOS directory
+// bit, so every tool sees folders and links.
+bool SetUnixAttributes(zip_t* za, zip_uint64_t index, uint32_t mode);
 // The stored Unix mode, 0 when the entry has none.
 uint32_t GetUnixMode(zip_t* za, zip_uint64_t index);
 

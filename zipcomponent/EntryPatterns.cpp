@@ -1,5 +1,8 @@
 #include "zipcomponent/EntryPatterns.h"
 
+#include <cctype>
+#include <string>
+
 namespace zipcomponent {
 
 bool HasWildcards(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
@@ -34,11 +37,29 @@ bool MatchEntrySpec(std::string_view spec, std::string_view entryName) {
     return MatchPathPattern(spec, entryName);
 }
 
+namespace {
+
+constexpr size_t kMaxNamePatternLength = 259;
+
+std::string Lower(std::string_view s) {
+    std::string out(s.substr(0, kMaxNamePatternLength));
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+}  // namespace
+
+bool MatchNamePattern(std::string_view pattern, std::string_view name) {
+    const std::string p = Lower(pattern);
+    if (p == "*.*" || p == "*" || p == ".") return true;
+    return MatchPathPattern(p, Lower(name));
+}
+
 bool MatchExclusion(std::string_view spec, std::string_view absolutePath) {
     if (spec.empty()) return false;
     if (spec.find('/') == std::string_view::npos) {
         const size_t slash = absolutePath.rfind('/');
-        return MatchPathPattern(spec, slash == std::string_view::npos ? absolutePath : absolutePath.substr(slash + 1));
+        return MatchNamePattern(spec, slash == std::string_view::npos ? absolutePath : absolutePath.substr(slash + 1));
     }
     if (spec.size() > 1 && spec.back() == '/') spec.remove_suffix(1);
     return MatchPathPattern(spec, absolutePath);

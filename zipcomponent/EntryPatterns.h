@@ -14,8 +14,13 @@ bool MatchPathPattern(std::string_view pattern, std::string_view path);
 // pattern ending in a star also takes the folders it reaches.
 bool MatchEntrySpec(std::string_view spec, std::string_view entryName);
 
-// An exclusion: a name pattern without "/" looks at the file name only; one
-// with "/" at the whole absolute path.
+// A file name against a file-type pattern of a job ("*.tmp"): "*" and "?",
+// letter case ignored, and "*.*", "*" and "." match every name. The backup
+// and its archive step both decide with this, so they never disagree.
+bool MatchNamePattern(std::string_view pattern, std::string_view name);
+
+// An exclusion: a name pattern without "/" looks at the file name only (as
+// MatchNamePattern does); one with "/" at the whole absolute path.
 bool MatchExclusion(std::string_view spec, std::string_view absolutePath);
 
 bool HasWildcards(std::string_view s);

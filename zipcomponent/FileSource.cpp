@@ -1,8 +1,12 @@
 #include "zipcomponent/FileSource.h"
 #include "zipcomponent/GuardedSource.h"
 
+#include "platform/PathAccess.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zipcomponent {
@@ -13,7 +17,7 @@ struct Context {
     FileReadState* state;
     const ReadObserver* observer;
     int fd = -1;
-    bool atEnd = false;  // a short read ended exactly at the surveyed size
+    struct stat opened {};  // the file when it was opened
     zip_error_t error;
 };
 
@@ -22,24 +26,40 @@ int64_t Fail(Context* c, int zipError, int systemError) {
     return -1;
 }
 
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether the file changed after it was opened, judged at its close.
+bool ChangedSinceOpen(const Context* c) {
+    struct stat now {};
+    return ::fstat(c->fd, &now) != 0 || now.st_size != c->opened.st_size ||
+           !SameTime(now.st_mtim, c->opened.st_mtim);
+}
+
 int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
     auto* c = static_cast<Context*>(userdata);
     FileReadState* s = c->state;
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
             s->done = 0;
-            c->atEnd = false;
-            c->fd = ::open(s->path.c_str(), O_RDONLY | O_CLOEXEC);
+            c->opened = {};
+            // Never blocks on a FIFO or device put where the file was.
+            c->fd = platform::OpenRegularFile(s->path, c->opened);
             if (c->fd < 0) {
                 s->failure = errno;
+                s->special = c->opened.st_mode != 0;
                 return Fail(c, ZIP_ER_OPEN, errno);
             }
             s->opened = true;
+            s->changed = static_cast<uint64_t>(c->opened.st_size) != s->size || c->opened.st_mtime != s->mtime;
             return 0;
         case ZIP_SOURCE_READ: {
-            // A file of small files' size takes one read, not a second one
-            // that only finds the end; a file that grew is read to its end.
-            if (c->atEnd) return 0;
+            // Up to the size at open: a file of small files' size takes one
+            // read, and a file that grows cannot keep the write going.
+            const uint64_t left = static_cast<uint64_t>(c->opened.st_size) - s->done;
+            if (left == 0) return 0;
+            len = std::min<zip_uint64_t>(len, left);
             ssize_t n;
             do n = ::read(c->fd, data, len);
             while (n < 0 && errno == EINTR);
@@ -47,8 +67,8 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
                 s->failure = errno;
                 return Fail(c, ZIP_ER_READ, errno);
             }
+            if (n == 0) s->changed = true;  // it shrank since it was opened
             s->done += static_cast<uint64_t>(n);
-            c->atEnd = n > 0 && static_cast<zip_uint64_t>(n) < len && s->done == s->size;
             if (n > 0 && c->observer && *c->observer && !(*c->observer)(s->entryIndex, static_cast<uint64_t>(n))) {
                 s->cancelled = true;
                 return Fail(c, ZIP_ER_CANCELLED, 0);
@@ -56,7 +76,10 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
             return n;
         }
         case ZIP_SOURCE_CLOSE:
-            if (c->fd >= 0) ::close(c->fd);
+            if (c->fd >= 0) {
+                if (ChangedSinceOpen(c)) s->changed = true;
+                ::close(c->fd);
+            }
             c->fd = -1;
             return 0;
         case ZIP_SOURCE_STAT: {
@@ -84,7 +107,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
 }  // namespace
 
 zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer) {
-    auto* c = new Context{state, observer, -1, false, {}};
+    auto* c = new Context{state, observer, -1, {}, {}};
     zip_error_init(&c->error);
     zip_source_t* src = zip_source_function(archive, GuardedCallback<Context, Callback>, c);
     if (!src) {

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
+#include "platform/PathAccess.h"
 #include "platform/Volumes.h"
 #include "zipcomponent/ArchiveSource.h"
 #include "zipcomponent/EntryFields.h"
@@ -96,6 +97,7 @@ zip_t* OpenForReading(const std::string& path, int& result) {
 }
 
 constexpr uint64_t kMinimumPartSize = 65536;
+constexpr size_t kMaxNameLength = 65535;  // the name field of a zip header
 
 std::string EntryNameFor(const std::string& absolutePath, bool isFolder) {
     std::string name = absolutePath;
@@ -116,6 +118,37 @@ bool IsUnsafeName(const std::string& name) {
         if (end == std::string::npos) end = name.size();
         if (name.compare(start, end - start, "..") == 0 && end - start == 2) return true;
         start = end + 1;
+    }
+    return false;
+}
+
+// Whether a folder on the way from root to relative's file is a symbolic
+// link: writing through it could land outside the extraction folder.
+bool ThroughLink(const std::string& root, const std::string& relative) {
+    std::string path = root == "/" ? "" : root;
+    size_t start = 0;
+    for (size_t slash; (slash = relative.find('/', start)) != std::string::npos; start = slash + 1) {
+        if (slash == start) continue;
+        path += "/" + relative.substr(start, slash - start);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) return false;  // the rest is made fresh
+        if (S_ISLNK(st.st_mode)) return true;
+    }
+    return false;
+}
+
+// Makes a symbolic link beside target and renames it into place.
+bool PlaceLink(const std::string& linkTarget, const std::string& target) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temp = platform::FolderPart(target) + "/." + platform::FileNamePart(target) + ".link" +
+                                 std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        if (::symlink(linkTarget.c_str(), temp.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        if (::rename(temp.c_str(), target.c_str()) == 0) return true;
+        ::unlink(temp.c_str());
+        return false;
     }
     return false;
 }
@@ -161,11 +194,16 @@ private:
 }  // namespace
 
 std::string CXceedZip::GetFileSpecList() const { return JoinLines(m_fileSpecs); }
-void CXceedZip::SetFileSpecList(const std::string& list) { m_fileSpecs = SplitLines(list); }
+void CXceedZip::SetFileSpecList(const std::string& list) {
+    m_fileSpecs = SplitLines(list);
+    m_linkSpecs.clear();
+}
 std::string CXceedZip::GetExcludeSpecList() const { return JoinLines(m_excludeSpecs); }
 void CXceedZip::SetExcludeSpecList(const std::string& list) { m_excludeSpecs = SplitLines(list); }
-void CXceedZip::AddFileSpec(const std::string& spec) {
-    if (!spec.empty()) m_fileSpecs.push_back(spec);
+void CXceedZip::AddFileSpec(const std::string& spec, bool followLink) {
+    if (spec.empty()) return;
+    m_fileSpecs.push_back(spec);
+    if (!followLink) m_linkSpecs.insert(spec);
 }
 void CXceedZip::AddExcludeSpec(const std::string& spec) {
     if (!spec.empty()) m_excludeSpecs.push_back(spec);
@@ -187,29 +225,56 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
     return false;
 }
 
-void CXceedZip::CollectCandidates(std::vector<Candidate>& out, const platform::FileStatusCache* known) const {
+void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<CollectFailure>& failures,
+                                  const platform::FileStatusCache* known) const {
     std::unordered_set<std::string> seen;
-    // `dirFd` and `name` let a folder's files be looked at without walking
-    // the whole path for each.
-    auto add = [&](const std::string& path, bool filesOnly, int dirFd = AT_FDCWD, const char* name = nullptr) {
+    // A path a specification names is followed when it is a link (unless
+    // the specification says otherwise); what a folder listing finds is
+    // not. `dirFd` and `name` let a folder's files be looked at without
+    // walking the whole path for each.
+    auto add = [&](const std::string& path, bool listed, bool follow, int dirFd = AT_FDCWD,
+                   const char* name = nullptr) {
         const platform::FileStatus* status = known ? known->Find(path) : nullptr;
         platform::FileStatus looked;
         if (!status) {
             struct stat st {};
-            if (::fstatat(dirFd, name ? name : path.c_str(), &st, 0) != 0) return;
+            const int looking = name ? ::fstatat(dirFd, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW)
+                                     : platform::StatAnyLength(path, st, follow);
+            if (looking != 0) {
+                // Gone since the folder was listed: nothing to store or report.
+                if (!listed || errno != ENOENT) failures.push_back({path, kFailCannotOpen, errno});
+                return;
+            }
             looked = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime};
             status = &looked;
         }
         const bool folder = S_ISDIR(status->mode);
-        if (folder && filesOnly) return;
-        Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(status->mode),
-                    folder ? 0 : status->size, status->mode, status->modified};
+        if (folder && listed) return;
+        Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(status->mode) && !S_ISLNK(status->mode),
+                    folder ? 0 : status->size, status->mode, status->modified, {}};
         if (c.name.empty() || !seen.insert(c.name).second) return;
+        if (c.IsLink()) {
+            if (int err = platform::ReadLinkAnyLength(path, c.linkTarget)) {
+                failures.push_back({path, kFailCannotOpen, err});
+                return;
+            }
+            c.size = c.linkTarget.size();
+        }
+        if (c.name.size() > kMaxNameLength) {
+            failures.push_back({path, kFailNameTooLong, 0});
+            return;
+        }
         out.push_back(std::move(c));
     };
     auto addFolderFiles = [&](const std::string& folder, const std::string& pattern) {
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) return;
+        const int fd = platform::OpenAnyLength(folder, O_RDONLY | O_DIRECTORY);
+        DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (!dir) {
+            const int err = errno;
+            if (fd >= 0) ::close(fd);
+            if (err != ENOENT) failures.push_back({folder, kFailCannotList, err});
+            return;
+        }
         std::vector<std::string> names;
         while (dirent* e = ::readdir(dir)) {
             const std::string n = e->d_name;
@@ -218,19 +283,20 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, const platform::F
             if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
         }
         std::sort(names.begin(), names.end());
-        for (const auto& n : names) add((folder == "/" ? "" : folder) + "/" + n, true, ::dirfd(dir), n.c_str());
+        for (const auto& n : names)
+            add((folder == "/" ? "" : folder) + "/" + n, true, false, ::dirfd(dir), n.c_str());
         ::closedir(dir);
     };
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
         const std::string last = slash == std::string::npos ? spec : spec.substr(slash + 1);
         if (slash == std::string::npos || !HasWildcards(last)) {
-            add(spec, false);
+            add(spec, false, !m_linkSpecs.count(spec));
             continue;
         }
         std::string folder = spec.substr(0, slash);
         if (folder.empty()) folder = "/";
-        if (last == "*") add(folder, false);  // the folder's own entry brings empty folders back
+        if (last == "*") add(folder, false, true);  // the folder's own entry brings empty folders back
         addFolderFiles(folder, last == "*" ? "" : last);
     }
 }
@@ -238,8 +304,9 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, const platform::F
 int CXceedZip::SurveyFiles(bool) {
     ActiveScope active(m_nActiveOperation, kSurveying);
     m_survey.clear();
+    m_surveyFailures.clear();
     std::vector<Candidate>& candidates = m_survey;
-    CollectCandidates(candidates, m_pKnownFiles);
+    CollectCandidates(candidates, m_surveyFailures, m_pKnownFiles);
     m_surveySpecs = GetFileSpecList();
     uint64_t bytes = 0;
     uint32_t files = 0;
@@ -257,12 +324,21 @@ int CXceedZip::WriteArchive() {
     if (m_strArchivePath.empty()) return kResultCannotOpen;
     // A survey of the same specifications just walked the files.
     std::vector<Candidate> candidates;
-    if (!m_survey.empty() && m_surveySpecs == GetFileSpecList())
+    std::vector<CollectFailure> failures;
+    if ((!m_survey.empty() || !m_surveyFailures.empty()) && m_surveySpecs == GetFileSpecList()) {
         candidates.swap(m_survey);
-    else
-        CollectCandidates(candidates, nullptr);
+        failures.swap(m_surveyFailures);
+    } else {
+        CollectCandidates(candidates, failures, nullptr);
+    }
     m_survey.clear();
-    if (candidates.empty()) return kResultNothingToDo;
+    m_surveyFailures.clear();
+    int fileErrors = 0;
+    for (const auto& f : failures) {
+        m_events->FileFailed({f.path, f.path, f.reason, f.systemError});
+        ++fileErrors;
+    }
+    if (candidates.empty()) return fileErrors ? kResultFileErrors : kResultNothingToDo;
 
     const bool existed = platform::PathExists(m_strArchivePath);
     if (existed && CountDisks(m_strArchivePath) > 1) return kResultSplitNotUpdatable;
@@ -341,7 +417,7 @@ int CXceedZip::WriteArchive() {
             p.skipped = true;
             p.reason = kSkipTargetMissing;
         } else if (m_bSkipNotNewer && p.existing >= 0 &&
-                   c.mtime <= entryTime(p.existing)) {
+                   StorableTime(c.mtime) <= entryTime(p.existing)) {
             p.skipped = true;
             p.reason = kSkipNotNewer;
         }
@@ -354,7 +430,6 @@ int CXceedZip::WriteArchive() {
     m_events->OperationTotals(totalFiles, totalBytes);
 
     std::deque<FileReadState> reads;
-    int fileErrors = 0;
     bool changed = false;
     Throttle pumping;
     for (const auto& p : plan) {
@@ -372,23 +447,29 @@ int CXceedZip::WriteArchive() {
         // Entry names are relative to "/", the base path unless the handler gave one.
         const std::string base = args.basePath.empty() ? "/" : args.basePath;
         zip_int64_t index;
+        const zip_flags_t encoding = NameEncoding(c.name);
         if (c.isFolder) {
             std::string dirName = c.name.substr(0, c.name.size() - 1);
-            index = zip_dir_add(za, dirName.c_str(), ZIP_FL_ENC_UTF_8);
+            index = zip_dir_add(za, dirName.c_str(), encoding);
         } else {
-            reads.push_back({c.path, reads.size(), c.size, c.mtime});
-            reads.back().replaced = p.existing >= 0;
-            zip_source_t* data = CreateFileSource(za, &reads.back(), &m_readObserver);
-            index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) : -1;
+            zip_source_t* data;
+            if (c.IsLink()) {
+                data = zip_source_buffer(za, c.linkTarget.data(), c.linkTarget.size(), 0);
+            } else {
+                reads.push_back({c.path, reads.size(), c.size, c.mtime});
+                reads.back().replaced = p.existing >= 0;
+                data = CreateFileSource(za, &reads.back(), &m_readObserver);
+            }
+            index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | encoding) : -1;
             if (index < 0) {
                 if (data) zip_source_free(data);
-                reads.pop_back();
-                m_events->FileFailed({c.path, c.path, kFailCannotOpen});
+                if (!c.IsLink()) reads.pop_back();
+                m_events->FileFailed({c.path, c.path, kFailCannotWrite});
                 ++fileErrors;
                 continue;
             }
-            reads.back().entryIndex = static_cast<size_t>(index);
-            const zip_int32_t method = m_nPackingLevel == 0 ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+            if (!c.IsLink()) reads.back().entryIndex = static_cast<size_t>(index);
+            const zip_int32_t method = m_nPackingLevel == 0 || c.IsLink() ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
             zip_set_file_compression(za, static_cast<zip_uint64_t>(index), method,
                                      static_cast<zip_uint32_t>(std::clamp(m_nPackingLevel, 0, 9)));
             if (!m_strArchivePassword.empty())
@@ -403,7 +484,7 @@ int CXceedZip::WriteArchive() {
         const auto i = static_cast<zip_uint64_t>(index);
         SetEntryTime(za, i, c.mtime);
         SetBasePath(za, i, base);
-        SetUnixAttributes(za, i, c.mode & 07777, c.isFolder);
+        SetUnixAttributes(za, i, c.mode);
         changed = true;
     }
 
@@ -449,31 +530,54 @@ int CXceedZip::WriteArchive() {
             m_readObserver = nullptr;
             if (linearPath != m_strArchivePath)
                 if (int result = PlaceLinearArchive(linearPath)) return result;
+            int warnings = 0;
+            for (const auto& r : reads) {
+                if (!r.changed || r.path.empty()) continue;
+                m_events->WarningRaised(r.path, kWarnFileChanged);
+                ++warnings;
+            }
             m_events->OverallProgress({totalBytes, totalBytes, 100, totalFiles, totalFiles, 100});
-            return fileErrors ? kResultFileErrors : kResultSuccess;
+            return fileErrors ? kResultFileErrors : warnings ? kResultWarnings : kResultSuccess;
         }
         const int code = zip_error_code_zip(zip_get_error(za));
         bool cancelled = m_bAbortRequest || code == ZIP_ER_CANCELLED;
-        FileReadState* failed = nullptr;
+        bool failed = false;
         for (auto& r : reads) {
             cancelled = cancelled || r.cancelled;
-            if (r.failure && !failed) failed = &r;
+            failed = failed || r.failure;
         }
         if (cancelled || !failed) {
             zip_discard(za);
             m_readObserver = nullptr;
             return cancelled ? kResultAborted : kResultCannotWrite;
         }
-        // A file that vanished or could not be read: leave it out and write
-        // the rest, keeping any stored copy it had.
-        m_events->FileFailed({failed->path, failed->path, failed->opened ? kFailCannotRead : kFailCannotOpen});
-        ++fileErrors;
-        if (failed->replaced)
-            zip_unchange(za, failed->entryIndex);
-        else
-            zip_delete(za, failed->entryIndex);
-        failed->failure = 0;
-        failed->path.clear();
+        // A file that vanished, could not be read, or is no longer a regular
+        // file: leave it out and write the rest, keeping any stored copy it
+        // had. Files the failed pass did not reach are looked at now, so
+        // one more pass does for all of them.
+        for (auto& r : reads) {
+            if (r.opened || r.failure || r.path.empty()) continue;
+            struct stat st {};
+            const int fd = platform::OpenRegularFile(r.path, st);
+            if (fd >= 0) {
+                ::close(fd);
+                continue;
+            }
+            r.failure = errno;
+            r.special = st.st_mode != 0;
+        }
+        for (auto& r : reads) {
+            if (!r.failure) continue;
+            const int reason = r.special ? kSkipSpecialFile : r.opened ? kFailCannotRead : kFailCannotOpen;
+            m_events->FileFailed({r.path, r.path, reason, r.special ? 0 : r.failure});
+            if (!r.special) ++fileErrors;
+            if (r.replaced)
+                zip_unchange(za, r.entryIndex);
+            else
+                zip_delete(za, r.entryIndex);
+            r.failure = 0;
+            r.path.clear();
+        }
         zip_error_clear(za);
     }
     zip_discard(za);
@@ -656,7 +760,7 @@ void TakeDirectory(zip_t* za, CentralDirectory& directory) {
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         const auto index = static_cast<zip_uint64_t>(i);
-        if (zip_stat_index(za, index, 0, &st) != 0 || !st.name) continue;
+        if (zip_stat_index(za, index, NameFlags(za, index), &st) != 0 || !st.name) continue;
         directory.entries.push_back({st.name, GetBasePath(za, index), GetEntryTime(za, index), st.size,
                                      st.comp_size, st.comp_method, st.encryption_method});
     }
@@ -834,7 +938,7 @@ int CXceedZip::TestArchive(bool) {
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
         zip_stat_t st;
-        if (zip_stat_index(za, index, 0, &st) != 0 || !st.name || IsFolderName(st.name)) continue;
+        if (zip_stat_index(za, index, NameFlags(za, index), &st) != 0 || !st.name || IsFolderName(st.name)) continue;
         const std::string name = st.name;
         int reason = 0;
         zip_file_t* zf = OpenEntry(za, index, name, reason);
@@ -888,7 +992,8 @@ int CXceedZip::ExtractFiles() {
     uint64_t total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
-        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || !st.name) continue;
+        const auto index = static_cast<zip_uint64_t>(i);
+        if (zip_stat_index(za, index, NameFlags(za, index), &st) != 0 || !st.name) continue;
         const std::string name = st.name;
         bool match = m_fileSpecs.empty();
         for (const auto& spec : m_fileSpecs) match = match || MatchEntrySpec(spec, name);
@@ -945,7 +1050,32 @@ int CXceedZip::ExtractFiles() {
             zip_discard(za);
             return kResultAborted;
         }
-        const uint32_t mode = GetUnixMode(za, s.index) & 07777;
+        if (ThroughLink(root, relative)) {
+            m_events->FileFailed({s.name, target, kFailUnsafeName});
+            ++fileErrors;
+            continue;
+        }
+        const uint32_t storedMode = GetUnixMode(za, s.index);
+        const uint32_t mode = storedMode & 07777;
+        if (S_ISLNK(storedMode) && !folder) {
+            std::string linkTarget;
+            int reason = 0;
+            zip_file_t* zf = OpenEntry(za, s.index, s.name, reason);
+            if (zf) {
+                reason = ReadEntry(zf, [&](const char* data, size_t n) {
+                    linkTarget.append(data, n);
+                    return true;
+                });
+                zip_fclose(zf);
+            }
+            platform::CreateFolderPath(platform::FolderPart(target));
+            if (!reason && !PlaceLink(linkTarget, target)) reason = kFailCannotWrite;
+            if (reason) {
+                m_events->FileFailed({s.name, target, reason});
+                ++fileErrors;
+            }
+            continue;
+        }
         if (folder) {
             if (platform::CreateFolderPath(target) != 0) {
                 m_events->FileFailed({s.name, target, kFailCannotWrite});
@@ -1078,13 +1208,26 @@ int CXceedZip::RemoveFiles() {
     if (!za) return result;
     std::vector<std::pair<std::string, std::string>> removed;
     const zip_int64_t count = zip_get_num_entries(za, 0);
+    std::vector<std::string> names;
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = static_cast<zip_uint64_t>(i);
-        const char* raw = zip_get_name(za, index, 0);
-        if (!raw) continue;
-        const std::string name = raw;
-        bool match = false;
-        for (const auto& spec : m_fileSpecs) match = match || MatchEntrySpec(spec, name);
+        const char* raw = zip_get_name(za, index, NameFlags(za, index));
+        names.push_back(raw ? raw : "");
+    }
+    // A specification that is an entry's exact name names that entry (and
+    // every duplicate of it) only: names may hold "*", "?", a leading "/"
+    // or control characters, and must still be removed exactly.
+    const std::unordered_set<std::string> literal(names.begin(), names.end());
+    const std::unordered_set<std::string> specs(m_fileSpecs.begin(), m_fileSpecs.end());
+    std::vector<std::string> patterns;
+    for (const auto& spec : m_fileSpecs)
+        if (!literal.count(spec)) patterns.push_back(spec);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        const std::string& name = names[static_cast<size_t>(i)];
+        if (name.empty()) continue;
+        bool match = specs.count(name) != 0;
+        for (const auto& spec : patterns) match = match || MatchEntrySpec(spec, name);
         if (!match) continue;
         std::string base = GetBasePath(za, index);
         if (base.empty()) base = "/";
@@ -1117,7 +1260,7 @@ int CXceedZip::CopyToArchive(const std::string& targetPath) {
             return kResultAborted;
         }
         const auto index = static_cast<zip_uint64_t>(i);
-        const char* raw = zip_get_name(za, index, 0);
+        const char* raw = zip_get_name(za, index, NameFlags(za, index));
         if (!raw) continue;
         std::string base = GetBasePath(za, index);
         if (base.empty()) base = "/";

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 struct zip;
@@ -85,7 +86,9 @@ public:
     void SetFileSpecList(const std::string& list);
     std::string GetExcludeSpecList() const;
     void SetExcludeSpecList(const std::string& list);
-    void AddFileSpec(const std::string& spec);
+    // A file specification is followed when it names a symbolic link: the
+    // user picked it by name. `followLink` false stores such a link as a link.
+    void AddFileSpec(const std::string& spec, bool followLink = true);
     void AddExcludeSpec(const std::string& spec);
 
     // Options set by number. 202 true lists the folders that entries imply
@@ -116,6 +119,14 @@ private:
         uint64_t size;
         uint32_t mode;
         time_t mtime;
+        std::string linkTarget;  // a symbolic link is stored as its target text
+        bool IsLink() const { return (mode & 0170000) == 0120000; }
+    };
+    // A file or folder the specifications reach that could not be looked at.
+    struct CollectFailure {
+        std::string path;
+        int reason;
+        int systemError;
     };
     bool CheckAbort();
     // Opens an entry for reading, asking for a password while it is missing
@@ -136,17 +147,20 @@ private:
     // Writes a rewritten archive out; 0, 518 or 507.
     int CloseRewrite(::zip* za);
     ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);
-    void CollectCandidates(std::vector<Candidate>& out, const platform::FileStatusCache* known) const;
+    void CollectCandidates(std::vector<Candidate>& out, std::vector<CollectFailure>& failures,
+                           const platform::FileStatusCache* known) const;
     bool IsExcluded(const std::string& absolutePath) const;
 
     IXceedZipEvents m_noEvents;
     IXceedZipEvents* m_events;
     std::vector<std::string> m_fileSpecs;
+    std::unordered_set<std::string> m_linkSpecs;  // specifications whose link is not followed
     std::vector<std::string> m_excludeSpecs;
     std::map<int, int64_t> m_options;
     int m_nActiveOperation = kIdle;
     std::function<bool(size_t, uint64_t)> m_readObserver;
     std::vector<Candidate> m_survey;
+    std::vector<CollectFailure> m_surveyFailures;
     std::string m_surveySpecs;
     std::string m_gatheredParts;  // copies of a spanned backup's parts while it is read
 };

@@ -59,6 +59,8 @@ const char* SkipText(int code) {
         case kFailPassword: return "The password is missing or wrong.";
         case kFailCannotWrite: return "The target file cannot be written.";
         case kFailUnsupported: return "The entry uses an unsupported compression or encryption method.";
+        case kFailCannotList: return "The folder cannot be listed.";
+        case kFailNameTooLong: return "The path is too long to be stored in a zip file.";
         default: return nullptr;
     }
 }

@@ -50,6 +50,8 @@ enum SkipReason : int {
     kFailPassword = 20,
     kFailCannotWrite = 21,
     kFailUnsupported = 22,
+    kFailCannotList = 23,
+    kFailNameTooLong = 24,
 };
 
 // Warnings raised while an operation goes on.

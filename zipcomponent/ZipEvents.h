@@ -36,6 +36,7 @@ struct FileFailedArgs {
     std::string name;         // 1
     std::string target;       // 3
     int reason;               // 13
+    int systemError = 0;      // the errno behind the failure, 0 when none
 };
 
 struct OverallProgressArgs {

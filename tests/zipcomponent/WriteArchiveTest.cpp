@@ -147,7 +147,7 @@ TEST_F(ZipTest, UpdatesAndAbortsLetGoOfEveryOldBackup) {
 }
 
 // A file is stored as it is when it is read, not as the survey saw it.
-TEST_F(ZipTest, FilesThatChangeSizeAfterTheSurveyAreStoredWhole) {
+TEST_F(ZipTest, FilesThatChangeAfterTheSurveyAreStoredAsOpenedWithAWarning) {
     zip.m_strArchivePath = archive;
     zip.AddFileSpec(data + "/sub/*");
     testsupport::WriteFile(data + "/sub/grows.txt", "short");
@@ -155,12 +155,36 @@ TEST_F(ZipTest, FilesThatChangeSizeAfterTheSurveyAreStoredWhole) {
     ASSERT_EQ(zip.SurveyFiles(false), kResultSuccess);
     testsupport::WriteFile(data + "/sub/grows.txt", "short, and then a good deal longer");
     testsupport::WriteFile(data + "/sub/shrinks.txt", "short");
-    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    ASSERT_EQ(zip.WriteArchive(), kResultWarnings);
     for (const char* name : {"grows.txt", "shrinks.txt"}) {
         const std::string path = data + "/sub/" + name;
         auto stored = Peer("unzip", {"-p", archive, EntryName(path)});
         EXPECT_EQ(stored.out, ReadFile(path)) << name;
+        EXPECT_NE(std::find(events.warnings.begin(), events.warnings.end(), std::pair{path, int(kWarnFileChanged)}),
+                  events.warnings.end())
+            << name;
     }
+}
+
+TEST_F(ZipTest, AFileThatGrowsWhileReadIsStoredUpToItsSizeAtOpen) {
+    const std::string path = data + "/sub/log.bin";
+    std::string original(4 << 20, 'a');
+    testsupport::WriteFile(path, original);
+    zip.m_strArchivePath = archive;
+    zip.m_nPackingLevel = 0;
+    zip.AddFileSpec(path);
+    // Appends while the component is reading it, as a log being written does.
+    bool appended = false;
+    events.onProgress = [&](const OverallProgressArgs&) {
+        if (appended) return;
+        appended = true;
+        std::ofstream(path, std::ios::app) << std::string(1 << 20, 'b');
+    };
+    ASSERT_EQ(zip.WriteArchive(), kResultWarnings);
+    ASSERT_TRUE(appended);
+    EXPECT_EQ(Peer("unzip", {"-p", archive, EntryName(path)}).out, original);
+    ASSERT_EQ(events.warnings.size(), 1u);
+    EXPECT_EQ(events.warnings[0], std::make_pair(path, int(kWarnFileChanged)));
 }
 
 TEST_F(ZipTest, PasswordWritesAes256ThatPeersCheck) {
