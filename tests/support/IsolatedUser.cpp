@@ -20,6 +20,9 @@ IsolatedUser::IsolatedUser() {
     SetEnv("XDG_CONFIG_HOME", Home() + "/.config");
     SetEnv("XDG_DATA_HOME", DataHome());
     SetEnv("VELLORA_REGISTRY_DIR", RegistryDir());
+    std::filesystem::create_directories(RuntimeDir());
+    std::filesystem::permissions(RuntimeDir(), std::filesystem::perms::owner_all);
+    SetEnv("XDG_RUNTIME_DIR", RuntimeDir());
 }
 
 IsolatedUser::~IsolatedUser() {

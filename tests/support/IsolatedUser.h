@@ -20,6 +20,7 @@ public:
     std::string Documents() const { return Home() + "/Documents"; }
     std::string DataHome() const { return Home() + "/.local/share"; }
     std::string RegistryDir() const { return m_root + "/registry"; }
+    std::string RuntimeDir() const { return m_root + "/run"; }
     std::string AppData() const { return DataHome() + "/Vellora Ltd/Vellora"; }
     std::string TrashFiles() const { return DataHome() + "/Trash/files"; }
 
