@@ -7,6 +7,8 @@
 #include "tests/support/Unprivileged.h"
 #include "zipcomponent/XceedZip.h"
 
+#include <zip.h>
+
 #include <climits>
 #include <map>
 #include <sys/stat.h>
@@ -274,4 +276,49 @@ TEST_F(UnprivilegedRun, AChangedFileThatCannotBeOpenedKeepsItsStoredCopy) {
         EXPECT_TRUE(Has(LogText(), secret + " : Error Code 16 - The file cannot be opened for reading. "
                                             "(Permission denied)"));
     }
+}
+
+namespace {
+
+// Adds entries no run of ours would write: an absolute name, a name with a
+// control character, and a second entry of a stored file's name.
+void AddStrangeEntries(const std::string& backup, const std::string& storedName) {
+    int error = 0;
+    zip_t* za = zip_open(backup.c_str(), 0, &error);
+    ASSERT_NE(za, nullptr);
+    std::string twin = storedName;
+    twin.back() = '#';
+    for (const std::string& name : {std::string("/abs/name.txt"), std::string("home/bad\x01name.txt"), twin}) {
+        zip_source_t* data = zip_source_buffer(za, "stranger", 8, 0);
+        ASSERT_GE(zip_file_add(za, name.c_str(), data, ZIP_FL_ENC_RAW), 0) << name;
+    }
+    ASSERT_EQ(zip_close(za), 0);
+    // The twin takes the stored name in both of its headers.
+    std::string bytes = ReadFile(backup);
+    for (size_t at; (at = bytes.find(twin)) != std::string::npos;) bytes.replace(at, twin.size(), storedName);
+    WriteFile(backup, bytes);
+}
+
+}  // namespace
+
+TEST_F(WalkRun, EntriesThatNameNoSelectedPathLeaveTheBackupOnce) {
+    auto doc = NewJob({{6, data}});
+    ASSERT_EQ(Run(doc), "Backup Completed Successfully.");
+    const std::string notes = (data + "/notes.md").substr(1);
+    AddStrangeEntries(backup, notes);
+    const auto before = Entries();
+    ASSERT_EQ(std::count(before.begin(), before.end(), notes), 2);
+
+    ASSERT_EQ(Run(doc), "Backup Completed Successfully.");
+    const std::string log = LogText();
+    for (const std::string& removed : {"//abs/name.txt", "/home/bad\x01name.txt"})
+        EXPECT_TRUE(Has(log, removed + "\n")) << removed << "\n" << log;
+    const auto names = Entries();
+    EXPECT_EQ(std::count(names.begin(), names.end(), notes), 1);
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return Has(n, "name.txt"); }), 0);
+    ASSERT_EQ(ArchiveZips().size(), 1u);
+    // Nothing of them is left to archive again: the next run keeps no old
+    // versions beside the one archive zip.
+    fs::remove(ArchiveZips()[0]);
+    ExpectNothingChangesOnTheNextRun(doc);
 }
