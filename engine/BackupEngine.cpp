@@ -11,6 +11,8 @@
 #include "platform/Volumes.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cerrno>
 #include <dirent.h>
@@ -50,6 +52,30 @@ void CBackupEngine::RequestAbort() {
 bool CBackupEngine::AbortPending() {
     platform::PumpMessages();
     return m_bAbortRequested;
+}
+
+bool CBackupEngine::AcquireBackupLock() {
+    const auto& options = m_doc.m_JobOptions;
+    const std::string& backup = m_doc.m_BackupSettings.m_strBackupFile;
+    // Across disks the file under the lock changes with the disk.
+    if (IsRemovableDestination() &&
+        (options.m_nDiskSpanning == jobmodel::kSpanAlways || options.m_nDiskSpanning == jobmodel::kSpanEnable))
+        return true;
+    if (m_backupLock.Held()) return true;
+    int result = m_backupLock.TryAcquire(backup);
+    if (result == EWOULDBLOCK) {
+        Status("Waiting for another backup to this file to finish...");
+        while ((result = m_backupLock.TryAcquire(backup)) == EWOULDBLOCK) {
+            if (AbortPending()) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    if (result == 0) {
+        const std::string tempFolder = m_strTempFolder.empty() ? platform::GetWindowsTempFolder() : m_strTempFolder;
+        RemoveStaleTemporaries(backup, {m_bUseTempFile ? tempFolder : "",
+                                        jobmodel::CBackupIndexFile(m_doc.GetPathName(), backup).GetFolder()});
+    }
+    return true;
 }
 
 int CBackupEngine::ShowRunMessage(bool suppressible, const std::string& text, unsigned style) {
@@ -152,6 +178,12 @@ void CBackupEngine::RunBackup() {
 
     // 8: there is no Outlook to close on Linux.
 
+    if (!AcquireBackupLock()) {
+        m_log.AddEntry(kUserAborted, lb::kLogSystemError);
+        CompleteRun(kRunAborted);
+        return;
+    }
+
     // 9.
     m_zip.m_strArchivePath = backup.m_strBackupFile;
     const int archived = ArchiveOldVersions();
@@ -204,6 +236,13 @@ void CBackupEngine::RunBackup() {
     if (m_bSplitActive && m_nSurveyBytes <= m_zip.m_nPartSizeLimit) {
         m_zip.m_nPartSizeLimit = 0;
         m_bSplitActive = false;
+    }
+
+    // A destination folder that did not exist had no lock file yet.
+    if (!AcquireBackupLock()) {
+        m_log.AddEntry(kUserAborted, lb::kLogSystemError);
+        CompleteRun(kRunAborted);
+        return;
     }
 
     // 14.

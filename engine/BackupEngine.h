@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/BackupPathLock.h"
 #include "engine/RunView.h"
 #include "jobmodel/AppDoc.h"
 #include "jobmodel/SettingsRegistry.h"
@@ -92,6 +93,9 @@ private:
     // A file error (kind 3) in the component's form, with the system's reason.
     void LogFileError(const std::string& path, int reason, int systemError);
     bool AbortPending();
+    // Waits for other runs writing the same backup file; false when the
+    // user aborted meanwhile.
+    bool AcquireBackupLock();
     void SortSelection();
     void AddFileSpecifications();
     int WriteBackup();
@@ -104,6 +108,7 @@ private:
     const jobmodel::CSettingsRegistry& m_settings;
     IRunView& m_view;
     zipcomponent::CXceedZip m_zip;
+    CBackupPathLock m_backupLock;
     platform::FileStatusCache m_knownFiles;  // filled by the archive step, read by the survey
     logbook::CBackupLog m_log;
 

@@ -99,6 +99,8 @@ void CBackupEngine::CompleteRun(int status) {
                        lb::kLogSystemError);
         m_view.RaiseErrorIndication();
     }
+    // The backup is no longer written: other runs of it may go on.
+    m_backupLock.Release();
     // 4.
     m_log.AddEntry(final.text, lb::kLogFooter);
     // 5.

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <csignal>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -17,6 +19,24 @@ namespace platform {
 namespace {
 
 std::string EntryPath(pid_t pid) { return InstancesFolder() + "/" + std::to_string(pid) + ".instance"; }
+// A live instance holds an flock on this file; one that was killed holds none.
+std::string LockPath(pid_t pid) { return InstancesFolder() + "/" + std::to_string(pid) + ".lock"; }
+
+// Whether the instance that wrote the entry is gone. Its lock tells, even
+// when its process number has been given to another program since.
+bool Stale(const InstanceInfo& info) {
+    const int fd = ::open(LockPath(info.pid).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return ::kill(info.pid, 0) != 0 && errno == ESRCH;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+void RemoveStale(const std::string& entryPath, const InstanceInfo& info) {
+    ::unlink(entryPath.c_str());
+    ::unlink(LockPath(info.pid).c_str());
+    QLocalServer::removeServer(QString::fromStdString(info.socketName));
+}
 
 bool WriteEntry(const InstanceInfo& info) {
     const std::string text = info.className + "\n" + info.title + "\n" + std::to_string(info.pid) + "\n" +
@@ -48,12 +68,17 @@ struct InstanceRegistration::Impl {
     QLocalServer server;
     std::function<void()> onShow;
     bool registered = false;
+    int lockFd = -1;
 };
 
 InstanceRegistration::InstanceRegistration() : m_impl(std::make_unique<Impl>()) {}
 
 InstanceRegistration::~InstanceRegistration() {
     if (m_impl->registered) ::unlink(EntryPath(m_impl->info.pid).c_str());
+    if (m_impl->lockFd >= 0) {
+        ::unlink(LockPath(m_impl->info.pid).c_str());
+        ::close(m_impl->lockFd);
+    }
 }
 
 bool InstanceRegistration::Register(const std::string& className, const std::string& title,
@@ -62,6 +87,10 @@ bool InstanceRegistration::Register(const std::string& className, const std::str
     Impl& impl = *m_impl;
     impl.info = {className, title, ::getpid(), "vellora-" + std::to_string(::getuid()) + "-" + std::to_string(::getpid())};
     impl.onShow = std::move(onShow);
+    if (impl.lockFd < 0) {
+        impl.lockFd = ::open(LockPath(impl.info.pid).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (impl.lockFd < 0 || ::flock(impl.lockFd, LOCK_EX | LOCK_NB) != 0) return false;
+    }
     QLocalServer::removeServer(QString::fromStdString(impl.info.socketName));
     if (!impl.server.listen(QString::fromStdString(impl.info.socketName))) return false;
     QObject::connect(&impl.server, &QLocalServer::newConnection, [this] {
@@ -103,9 +132,9 @@ std::vector<InstanceInfo> ListInstances(const std::string& className) {
     for (const auto& name : names) {
         auto info = ReadEntry(folder + "/" + name);
         if (!info) continue;
-        // An entry left by a process that died is stale: it goes.
-        if (::kill(info->pid, 0) != 0 && errno == ESRCH) {
-            ::unlink((folder + "/" + name).c_str());
+        // An entry left by a process that died is stale: it goes, with its socket.
+        if (Stale(*info)) {
+            RemoveStale(folder + "/" + name, *info);
             continue;
         }
         if (info->className == className) found.push_back(*info);
