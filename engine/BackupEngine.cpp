@@ -256,6 +256,19 @@ void CBackupEngine::RunBackup() {
     WriteVolumeLabels(m_nDisks);
     WriteIndexFile();
     int verified = VerifyBackup();
+    // Nothing was written, so what failed the test is the old backup itself:
+    // it is replaced, as one the update cannot read is, instead of failing
+    // the same way on every run.
+    if (verified == kRunVerifyFailed && m_nLastWriteResult == kResultUnchanged && DeleteBackupFile()) {
+        if (const int rewritten = WriteBackup(); rewritten != kRunCompleted) {
+            CompleteRun(rewritten);
+            return;
+        }
+        WriteIndexFile();
+        verified = VerifyBackup();
+        // The old versions the damaged backup held are lost.
+        m_bArchiveFailed = true;
+    }
     if (verified == kRunCompleted && m_bArchiveFailed) verified = kRunArchiveFailed;
     CompleteRun(verified);
 }
@@ -329,6 +342,7 @@ int CBackupEngine::WriteBackup() {
         int result;
         try {
             result = m_zip.WriteArchive();
+            m_nLastWriteResult = result;
         } catch (...) {
             m_log.AddEntry("Internal Error, Zip Exception Fault", lb::kLogSystemError);
             return kRunFailed;

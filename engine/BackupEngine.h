@@ -113,6 +113,7 @@ private:
     logbook::CBackupLog m_log;
 
     uint32_t m_nPreparedFiles = 0;
+    int m_nLastWriteResult = 0;
     bool m_bArchiveFailed = false;
     std::vector<std::string> m_archiveList;
     std::vector<std::string> m_archivedFolders;

@@ -78,16 +78,16 @@ int OpenResult(int zipError) {
 }
 
 // Opens a plain or split archive for reading.
-zip_t* OpenForReading(const std::string& path, int& result) {
+zip_t* OpenForReading(const std::string& path, int& result, int flags = ZIP_RDONLY) {
     int error = 0;
-    zip_t* za = path.empty() ? nullptr : zip_open(path.c_str(), ZIP_RDONLY, &error);
+    zip_t* za = path.empty() ? nullptr : zip_open(path.c_str(), flags, &error);
     result = za ? kResultSuccess : (path.empty() ? kResultCannotOpen : OpenResult(error));
     if (za || error != ZIP_ER_MULTIDISK) return za;
     zip_source_t* joined = CreateJoinedSource(path, result);
     if (!joined) return nullptr;
     zip_error_t zerr;
     zip_error_init(&zerr);
-    za = zip_open_from_source(joined, ZIP_RDONLY, &zerr);
+    za = zip_open_from_source(joined, flags, &zerr);
     if (!za) {
         zip_source_free(joined);
         result = kResultDamaged;
@@ -151,6 +151,21 @@ bool PlaceLink(const std::string& linkTarget, const std::string& target) {
         return false;
     }
     return false;
+}
+
+// Whether a failed write failed writing (a full or lost disk) rather than
+// reading the old backup, which then cannot be updated.
+bool WriteSideError(int zipError) {
+    switch (zipError) {
+        case ZIP_ER_WRITE:
+        case ZIP_ER_TMPOPEN:
+        case ZIP_ER_RENAME:
+        case ZIP_ER_CLOSE:
+        case ZIP_ER_REMOVE:
+        case ZIP_ER_MEMORY:
+        case ZIP_ER_INTERNAL: return true;
+        default: return false;
+    }
 }
 
 std::string LastComponent(const std::string& name) {
@@ -362,13 +377,16 @@ int CXceedZip::WriteArchive() {
         zip_error_t error;
         zip_error_init(&error);
         zip_source_t* source = CreateArchiveSource({m_strArchivePath, linearPath, tempFolder}, &error);
-        za = source ? zip_open_from_source(source, ZIP_CREATE, &error) : nullptr;
+        // Every local header is held against the directory: a damaged
+        // backup is replaced rather than copied on.
+        za = source ? zip_open_from_source(source, ZIP_CREATE | ZIP_CHECKCONS, &error) : nullptr;
         const int openError = zip_error_code_zip(&error);
         zip_error_fini(&error);
         if (za) return kResultSuccess;
         if (source) zip_source_free(source);
         if (openError == ZIP_ER_MULTIDISK) return kResultSplitNotUpdatable;
-        if (openError == ZIP_ER_NOZIP || openError == ZIP_ER_INCONS) return kResultMustRecreate;
+        if (openError == ZIP_ER_NOZIP || openError == ZIP_ER_INCONS || openError == ZIP_ER_SEEK)
+            return kResultMustRecreate;
         return kResultCannotOpen;
     };
     auto discard = [&] {
@@ -549,7 +567,8 @@ int CXceedZip::WriteArchive() {
         if (cancelled || !failed) {
             zip_discard(za);
             m_readObserver = nullptr;
-            return cancelled ? kResultAborted : kResultCannotWrite;
+            if (cancelled) return kResultAborted;
+            return WriteSideError(code) ? kResultCannotWrite : kResultMustRecreate;
         }
         // A file that vanished, could not be read, or is no longer a regular
         // file: leave it out and write the rest, keeping any stored copy it
@@ -674,8 +693,9 @@ private:
     int m_accepted = 0;  // the disk Accept took last
 };
 
-zip_t* CXceedZip::OpenArchive(int& result) {
-    zip_t* za = OpenForReading(m_strArchivePath, result);
+zip_t* CXceedZip::OpenArchive(int& result, bool checked) {
+    const int flags = ZIP_RDONLY | (checked ? ZIP_CHECKCONS : 0);
+    zip_t* za = OpenForReading(m_strArchivePath, result, flags);
     if (za || result != kResultMissingPart || !OnRemovableMedia()) return za;
     // A backup across disks: each disk's part is copied aside as the user
     // inserts it, the last one first, and the copies are read as one.
@@ -697,7 +717,7 @@ zip_t* CXceedZip::OpenArchive(int& result) {
         }
         if (platform::CopyFileAtomically(wanted, PartPath(gathered, part, total)) != 0) return nullptr;
     }
-    return OpenForReading(gathered, result);
+    return OpenForReading(gathered, result, flags);
 }
 
 void CXceedZip::ForgetGatheredParts() {
@@ -924,7 +944,7 @@ int ReadEntry(zip_file_t* zf, const std::function<bool(const char*, size_t)>& si
 int CXceedZip::TestArchive(bool) {
     ActiveScope active(m_nActiveOperation, kTesting, [this] { ForgetGatheredParts(); });
     int result;
-    zip_t* za = OpenArchive(result);
+    zip_t* za = OpenArchive(result, true);
     if (!za) return result;
     const zip_int64_t count = zip_get_num_entries(za, 0);
     uint64_t total = 0, done = 0;

@@ -139,7 +139,8 @@ private:
     bool OnRemovableMedia() const;
     // Opens the archive for reading; a backup whose parts are on other disks
     // asks for them.
-    ::zip* OpenArchive(int& result);
+    // `checked` holds every local header against the directory.
+    ::zip* OpenArchive(int& result, bool checked = false);
     // The directory, read quickly where it can be, else through libzip.
     int ReadDirectory(CentralDirectory& directory);
     void ForgetGatheredParts();

@@ -211,3 +211,30 @@ TEST_F(BackupRun, CloseRulesFollowTheSettings) {
         EXPECT_EQ(view.closeRequested, c.expectClose) << c.closeWindows << c.closeIfSuccess << c.missingItem;
     }
 }
+
+TEST_F(BackupRun, ABackupWithADamagedDirectoryIsReplaced) {
+    auto doc = NewJob({{6, data}});
+    ASSERT_EQ(Run(doc), "Backup Completed Successfully.");
+    const std::string good = ReadFile(backup);
+    const size_t end = good.rfind(std::string("PK\x05\x06", 4));
+    const size_t first = good.find(std::string("PK\x01\x02", 4));
+    const size_t last = good.rfind(std::string("PK\x01\x02", 4), end);
+    ASSERT_NE(first, std::string::npos);
+    // One byte of the first central header: signature, method, CRC, sizes,
+    // name length, local offset, name; and of the last header's name.
+    for (const size_t at : {first + 1, first + 10, first + 16, first + 20, first + 24, first + 28, first + 42,
+                            first + 50, last + 48}) {
+        for (const bool changed : {false, true}) {
+            std::string damaged = good;
+            damaged[at] = static_cast<char>(damaged[at] ^ 0x5a);
+            WriteFile(backup, damaged);
+            if (changed) WriteFile(data + "/letters/ann.txt", "Dear Ann, once more " + std::to_string(at) + "\n");
+            const std::string status = Run(doc);
+            EXPECT_TRUE(status == "Backup COMPLETED, Archive file versions FAILED !" ||
+                        status == "Backup Completed Successfully.")
+                << at << (changed ? " changed: " : ": ") << status;
+            EXPECT_TRUE(Tested()) << at << (changed ? " changed: " : ": ") << status;
+            EXPECT_TRUE(Stored(data + "/letters/ann.txt")) << at;
+        }
+    }
+}
