@@ -175,6 +175,12 @@ bool CArchive::ReadString(std::string& s) {
     return true;
 }
 
+bool CArchive::ReadPath(std::string& s) {
+    if (!ReadString(s)) return false;
+    if (s.find('\0') != std::string::npos) return Fail("a path holds a NUL byte");
+    return true;
+}
+
 bool CArchive::ReadCount(uint32_t& n) {
     uint16_t w;
     if (!ReadWord(w)) return false;

@@ -38,6 +38,8 @@ public:
     bool ReadDWord(uint32_t& v);
     bool ReadInt(int& v);
     bool ReadString(std::string& s);
+    // A string that names a file: a NUL byte in it cannot be a path.
+    bool ReadPath(std::string& s);
     bool ReadCount(uint32_t& n);
     // Reads a class tag and fails unless it names expectedClass; gives the
     // schema stored with the class's first occurrence.

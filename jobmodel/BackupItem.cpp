@@ -26,7 +26,7 @@ bool CBackupItem::Serialize(CArchive& ar) {
     if (HasClassTags(ar) && !ar.ReadClassTag("CBackupItem", schema)) return false;
     if (schema != 1 && schema != 220)
         return ar.Fail("a selection item has the unknown schema " + std::to_string(schema));
-    if (!ar.ReadInt(m_nState) || !ar.ReadString(m_strPath)) return false;
+    if (!ar.ReadInt(m_nState) || !ar.ReadPath(m_strPath)) return false;
     if (schema == 1) {
         m_dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
         return true;

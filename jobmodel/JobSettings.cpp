@@ -84,12 +84,12 @@ bool CBackupSettings::Serialize(CArchive& ar) {
     uint32_t version;
     if (!ReadBlockVersion(ar, version)) return false;
     if (version == 1) {
-        if (!ar.ReadString(m_strBackupFile) || !ar.ReadInt(m_nFileFilterMode) || !ar.ReadString(m_strFileTypes))
+        if (!ar.ReadPath(m_strBackupFile) || !ar.ReadInt(m_nFileFilterMode) || !ar.ReadString(m_strFileTypes))
             return false;
         return m_items.Serialize(ar);
     }
     if (!IsOneOf(version, {2, 100, 220, 230})) return UnknownVersion(ar, "backup", version);
-    if (!ar.ReadString(m_strBackupFile) || !ar.ReadString(m_strDescription) || !ar.ReadInt(m_nFileFilterMode) ||
+    if (!ar.ReadPath(m_strBackupFile) || !ar.ReadString(m_strDescription) || !ar.ReadInt(m_nFileFilterMode) ||
         !ar.ReadString(m_strFileTypes))
         return false;
     return m_items.Serialize(ar);

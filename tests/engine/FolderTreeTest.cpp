@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <sys/mount.h>
 
 using engine::ExpandFolderTree;
 
@@ -24,4 +27,36 @@ TEST(ExpandFolderTree, WalksHiddenFoldersSkipsLinksAndExclusions) {
     int visits = 0;
     ExpandFolderTree(r, false, stopped, {}, [&](const std::string&) { return ++visits < 3; });
     EXPECT_EQ(stopped.size(), 2u);
+}
+
+TEST(ExpandFolderTree, AFolderMountedInsideItselfIsEnteredOnce) {
+    testsupport::IsolatedUser user;
+    const std::string r = user.Root() + "/tree";
+    std::filesystem::create_directories(r + "/a/loop");
+    std::filesystem::create_directories(r + "/b");
+    if (mount(r.c_str(), (r + "/a/loop").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+    std::vector<std::string> out;
+    ExpandFolderTree(r, true, out, {});
+    umount2((r + "/a/loop").c_str(), MNT_DETACH);
+    EXPECT_EQ(out, (std::vector<std::string>{r, r + "/a", r + "/a/loop", r + "/b"}));
+}
+
+TEST(ExpandFolderTree, ASelectedLinkIsFollowedAndFoldersThatCannotBeListedAreReported) {
+    testsupport::IsolatedUser user;
+    const std::string target = user.Root() + "/elsewhere";
+    std::filesystem::create_directories(target + "/x/y");
+    std::filesystem::create_directory_symlink(target, user.Root() + "/picked");
+    std::vector<std::string> out;
+    std::vector<std::pair<std::string, int>> unreadable;
+    ExpandFolderTree(user.Root() + "/picked", true, out, {}, nullptr,
+                     [&](const std::string& path, int err) { unreadable.emplace_back(path, err); });
+    EXPECT_EQ(out, (std::vector<std::string>{user.Root() + "/picked", user.Root() + "/picked/x",
+                                             user.Root() + "/picked/x/y"}));
+    EXPECT_TRUE(unreadable.empty());
+    // A file where a folder was expected cannot be listed.
+    testsupport::WriteFile(user.Root() + "/plain", "x");
+    ExpandFolderTree(user.Root() + "/plain", true, out, {}, nullptr,
+                     [&](const std::string& path, int err) { unreadable.emplace_back(path, err); });
+    EXPECT_EQ(unreadable, (std::vector<std::pair<std::string, int>>{{user.Root() + "/plain", ENOTDIR}}));
 }

@@ -77,6 +77,18 @@ TEST(DamagedInput, HugeCountsFailWithoutHugeAllocations) {
     EXPECT_TRUE(RejectedIndex(Bytes().newClass(232, "CBackupIndexFile").u16(0xFFFF).u32(0x7FFFFFFF)));
 }
 
+TEST(DamagedInput, ANulByteInAPathIsAFormatError) {
+    const std::string withNul("/home/ann/Do\0cs", 15);
+    Job220 inItem;
+    inItem.items = {{6, withNul, 16}};
+    Job220 inBackupFile;
+    inBackupFile.backupFile = withNul + "/Backup.velarc";
+    for (const auto& job : {inItem, inBackupFile}) EXPECT_TRUE(RejectedJob(job.Encode()));
+    Job220 plain;
+    plain.items = {{6, "/home/ann/Docs", 16}};
+    EXPECT_TRUE(LoadJob(plain.Encode()));
+}
+
 TEST(DamagedInput, DamagedJobFileIsReportedAndNotOverwritten) {
     IsolatedUser user;
     testsupport::InstalledMessages messages;
