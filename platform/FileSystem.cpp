@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Volumes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -96,12 +99,36 @@ std::string GetWindowsTempFolder() {
     return result;
 }
 
+namespace {
+
+// Removable, optical and network drives have no Trash, nor has any volume
+// but the one the user's Trash is on: moving a file there would keep its
+// space taken on the drive it is meant to free.
+bool TrashHolds(const std::string& path, const QString& dataHome) {
+    VolumeInfo volume;
+    GetVolumeInfo(path, volume);
+    if (volume.type == DriveType::Removable || volume.type == DriveType::CdRom || volume.type == DriveType::Network)
+        return false;
+    struct stat file {}, trash {};
+    const std::string trashFolder = dataHome.toStdString() + "/Trash";
+    if (::lstat(path.c_str(), &file) != 0) return false;
+    if (::stat(trashFolder.c_str(), &trash) != 0 && ::stat(dataHome.toStdString().c_str(), &trash) != 0) return false;
+    return file.st_dev == trash.st_dev;
+}
+
+}  // namespace
+
 bool DeleteToRecycleBin(const std::string& path) {
     if (!PathExists(path)) return false;
     // Qt 6.4 puts the file into ./files/ when the data location is missing,
     // yet reports success: make it exist and accept only an absolute result.
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataHome.isEmpty() || !QDir().mkpath(dataHome)) return false;
+    if (!TrashHolds(path, dataHome)) {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+        return !ec && !PathExists(path);
+    }
     QString trashed;
     if (!QFile::moveToTrash(QString::fromStdString(path), &trashed)) return false;
     return QDir::isAbsolutePath(trashed);

@@ -36,7 +36,10 @@ std::string GetWindowsTempFolder();
 // cannot be read.
 int GetVolumeLabel(const std::string& path, std::string& label);
 
-// Moves one path to the freedesktop Trash, silently.
+// Moves one path to the freedesktop Trash, silently, when it lies on the
+// volume that holds the Trash; anywhere else (removable, optical, network or
+// another volume) it is deleted for good, as a drive without a Recycle Bin
+// does.
 bool DeleteToRecycleBin(const std::string& path);
 
 using TimePoint = std::chrono::system_clock::time_point;

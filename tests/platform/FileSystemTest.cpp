@@ -65,6 +65,32 @@ TEST(FileSystem, DeleteToRecycleBinMovesIntoTheTrash) {
     EXPECT_FALSE(DeleteToRecycleBin(path));
 }
 
+TEST(FileSystem, DeleteToRecycleBinDeletesForGoodWhereThereIsNoTrash) {
+    IsolatedUser user;
+    const std::string usb = user.Root() + "/media/usb";
+    const std::string media = user.Root() + "/media.txt";
+    testsupport::WriteFile(media, usb + "\tremovable\tvfat\tUSB\n");
+    setenv("VELLORA_MEDIA", media.c_str(), 1);
+    struct Case {
+        std::string path;
+        bool trashed;
+    };
+    std::vector<Case> cases = {
+        {usb + "/Backup.velarc", false}, {usb + "/parts/Backup.z01", false}, {user.Root() + "/here.velarc", true}};
+    // Another fixed volume than the Trash's, where this machine has one.
+    struct stat home {}, shm {};
+    if (stat(user.Root().c_str(), &home) == 0 && stat("/dev/shm", &shm) == 0 && home.st_dev != shm.st_dev &&
+        access("/dev/shm", W_OK) == 0)
+        cases.push_back({"/dev/shm/vellora-test-" + std::to_string(getpid()) + ".velarc", false});
+    for (const auto& c : cases) {
+        testsupport::WriteFile(c.path, "data");
+        EXPECT_TRUE(DeleteToRecycleBin(c.path)) << c.path;
+        EXPECT_FALSE(PathExists(c.path)) << c.path;
+        EXPECT_EQ(PathExists(user.TrashFiles() + "/" + FileNamePart(c.path)), c.trashed) << c.path;
+    }
+    unsetenv("VELLORA_MEDIA");
+}
+
 TEST(FileSystem, FileTimesAndAttributes) {
     IsolatedUser user;
     const std::string path = user.Root() + "/.hidden";
