@@ -31,13 +31,6 @@ constexpr SectionLook kSections[] = {
     {"\nFiles Removed:\n==============\n", kGreyGreen, 0},
 };
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string WithLineFeed(std::string text) {
     if (text.empty() || text.back() != '\n') text += '\n';
@@ -118,7 +111,8 @@ int CLogBookBase::RemoveEntry(const std::string& text, int kind) {
     for (auto it = list.begin(); it != list.end(); ++it) {
         std::string_view stored = *it;
         if (!stored.empty() && stored.back() == '\n') stored.remove_suffix(1);
-        if (EqualNoCase(stored, text)) {
+        // Paths compare as the file system does: a.txt is not A.txt.
+        if (platform::SamePath(stored, text)) {
             list.erase(it);
             if (int* counter = Counter(kind)) --*counter;
             return 1;

@@ -187,9 +187,26 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
 
 namespace {
 
+// The file a path ends at through any symbolic links, so that a rewrite
+// changes that file and keeps the links to it.
+std::string LinkedFile(std::string path) {
+    constexpr int kMaxLinks = 40;  // as the kernel gives up
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::vector<char> target(static_cast<size_t>(st.st_size) + 1);
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) return path;
+        const std::string next(target.data(), static_cast<size_t>(n));
+        path = next.starts_with('/') ? next : FolderPart(path) + "/" + next;
+    }
+    return path;
+}
+
 // Creates the temporary file beside `path`, lets `fill` write it, then
 // flushes and renames it over `path`.
-int ReplaceAtomically(const std::string& path, const std::function<int(int fd)>& fill) {
+int ReplaceAtomically(const std::string& linkOrFile, const std::function<int(int fd)>& fill) {
+    const std::string path = LinkedFile(linkOrFile);
     std::string folder = FolderPart(path);
     if (folder.empty()) folder = ".";
     std::string temp = folder + "/." + FileNamePart(path) + ".XXXXXX";

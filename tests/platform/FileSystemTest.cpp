@@ -54,6 +54,18 @@ TEST(FileSystem, AtomicWriteReplacesWholeFilesAndKeepsTheirMode) {
     EXPECT_EQ(leftovers, 0u);
 }
 
+TEST(FileSystem, AtomicWriteThroughALinkChangesTheFileAndKeepsTheLink) {
+    IsolatedUser user;
+    const std::string real = user.Root() + "/synced/Daily.vlj";
+    testsupport::WriteFile(real, "old");
+    fs::create_symlink("synced/Daily.vlj", user.Root() + "/Daily.vlj");
+    fs::create_symlink(user.Root() + "/Daily.vlj", user.Root() + "/again.vlj");
+    EXPECT_EQ(WriteFileAtomically(user.Root() + "/again.vlj", "new"), 0);
+    EXPECT_TRUE(fs::is_symlink(user.Root() + "/Daily.vlj"));
+    EXPECT_TRUE(fs::is_symlink(user.Root() + "/again.vlj"));
+    EXPECT_EQ(testsupport::ReadFile(real), "new");
+}
+
 TEST(FileSystem, DeleteToRecycleBinMovesIntoTheTrash) {
     IsolatedUser user;
     fs::remove_all(user.DataHome());
