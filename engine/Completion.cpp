@@ -83,7 +83,9 @@ void CBackupEngine::CompleteRun(int status) {
     }
     // 3.
     m_log.m_nDisks = m_nDisks;
-    if (platform::PathExists(m_zip.m_strArchivePath)) {
+    // A backup across disks may have another disk than its last in the drive:
+    // the component kept the last part's directory when it read the disks.
+    if (platform::PathExists(m_zip.m_strArchivePath) || m_nDisks > 1) {
         ArchiveStatistics s;
         if (m_zip.ReadArchiveStatistics(s) > 1) {
             m_log.AddEntry("Could not retrieve backup file statistics, the backup file may be corrupt!",

@@ -669,9 +669,17 @@ public:
         int err = ::fsync(m_fd) == 0 ? 0 : errno;
         if (::close(m_fd) != 0 && !err) err = errno;
         m_fd = -1;
-        if (!err && ::rename(m_temp.c_str(), PartPath(m_archive, m_number, m_number + 1).c_str()) != 0) err = errno;
+        const std::string part = PartPath(m_archive, m_number, m_number + 1);
+        if (!err && ::rename(m_temp.c_str(), part.c_str()) != 0) err = errno;
+        if (!err) m_placed.push_back(part);
         m_temp.clear();
         return err;
+    }
+    // A backup given up half way: the parts it left on the disk in the
+    // drive (the user did not change it) are of no use.
+    void RemovePlaced() {
+        for (const auto& part : m_placed) ::unlink(part.c_str());
+        m_placed.clear();
     }
     // The disk in the drive holds the last part, which takes the archive's name.
     int Finish(int total) override {
@@ -691,6 +699,7 @@ private:
     int m_fd = -1;
     int m_number = 0;
     int m_accepted = 0;  // the disk Accept took last
+    std::vector<std::string> m_placed;
 };
 
 zip_t* CXceedZip::OpenArchive(int& result, bool checked) {
@@ -717,6 +726,9 @@ zip_t* CXceedZip::OpenArchive(int& result, bool checked) {
         }
         if (platform::CopyFileAtomically(wanted, PartPath(gathered, part, total)) != 0) return nullptr;
     }
+    // The last disk may no longer be in the drive when statistics are asked for.
+    DirectoryTotals totals;
+    if (ReadDirectoryTotals(gathered, totals)) m_spannedTotals = {m_strArchivePath, totals};
     return OpenForReading(gathered, result, flags);
 }
 
@@ -752,6 +764,7 @@ int CXceedZip::PlaceLinearArchive(const std::string& linearPath) {
         int parts = 0;
         if (!err) err = WriteSplitArchive(linearPath, sink, parts);
         ::unlink(linearPath.c_str());
+        if (err) sink.RemovePlaced();
         if (err == kDiskRefused) return kResultDiskAborted;
         if (err == kDiskNotEmpty) return kResultDiskNotEmpty;
         return err ? kResultCannotWrite : kResultSuccess;
@@ -874,8 +887,12 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
 int CXceedZip::ReadArchiveStatistics(ArchiveStatistics& s) {
     s = ArchiveStatistics();
     DirectoryTotals totals;
-    // Only the directory is needed: a spanned backup's last disk has it.
-    if (!ReadDirectoryTotals(m_strArchivePath, totals)) {
+    // Only the directory is needed: a spanned backup's last disk has it, and
+    // it was kept when the disks were last read.
+    if (m_spannedTotals && m_spannedTotals->first == m_strArchivePath &&
+        !ReadDirectoryTotals(m_strArchivePath, totals)) {
+        totals = m_spannedTotals->second;
+    } else if (!ReadDirectoryTotals(m_strArchivePath, totals)) {
         int result;
         zip_t* za = OpenForReading(m_strArchivePath, result);
         if (!za) return result;

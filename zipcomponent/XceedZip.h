@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileStatusCache.h"
+#include "zipcomponent/CentralDirectory.h"
 #include "zipcomponent/ZipCodes.h"
 #include "zipcomponent/ZipEvents.h"
 
@@ -8,6 +9,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -16,8 +18,6 @@ struct zip;
 struct zip_file;
 
 namespace zipcomponent {
-
-struct CentralDirectory;
 
 enum ActiveOperation : int { kIdle = 0, kSurveying = 1, kListing = 2, kWriting = 3, kExtracting = 4, kRemoving = 5,
                              kTesting = 6, kCopying = 7 };
@@ -164,6 +164,8 @@ private:
     std::vector<CollectFailure> m_surveyFailures;
     std::string m_surveySpecs;
     std::string m_gatheredParts;  // copies of a spanned backup's parts while it is read
+    // The directory totals of the spanned backup whose disks were read last.
+    std::optional<std::pair<std::string, DirectoryTotals>> m_spannedTotals;
 };
 
 }  // namespace zipcomponent

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -133,8 +135,9 @@ TEST_F(RemovableMedia, AMissingDiskIsNotAccessibleAndNothingLandsInTheMountPoint
 
 namespace {
 
-// Swaps simulated disks when the run asks for the next one: the disk in the
-// drive goes to a shelf with its label, and a blank disk takes its place.
+// Swaps simulated disks when the run asks for one: the disk in the drive
+// goes to a shelf with its label, and a blank disk (while writing) or the
+// shelved one asked for (while verifying) takes its place.
 class DiskSwapper : public platform::IMessageService {
 public:
     DiskSwapper(std::string drive, std::string shelf, std::string media)
@@ -143,12 +146,12 @@ public:
         texts.push_back(text);
         if (text.rfind("Please Insert Disk No.", 0) == 0) {
             if (cancelDisks) return platform::IDCANCEL;
-            ++m_disk;
             std::string label;
             platform::GetVolumeLabel(m_drive, label);
             labels.push_back(label);
-            const std::string store = m_shelf + "/disk" + std::to_string(m_disk);
-            std::filesystem::rename(m_drive, store);
+            TakeOut();
+            // A blank disk goes in.
+            ++m_inDrive;
             std::filesystem::create_directories(m_drive);
             std::string error;
             platform::SetVolumeLabel(m_drive, "", error);
@@ -156,24 +159,33 @@ public:
         }
         const std::string verify = "Backup File Verification:\nPlease Insert Disk No. ";
         if (text.rfind(verify, 0) == 0) {
-            // The full disk goes back in the drive for its part to be read.
-            const std::string disk = text.substr(verify.size(), text.find(' ', verify.size()) - verify.size());
-            for (const auto& e : std::filesystem::recursive_directory_iterator(m_shelf + "/disk" + disk)) {
-                const auto target = std::filesystem::path(m_drive) / std::filesystem::relative(e.path(), m_shelf + "/disk" + disk);
-                if (e.is_regular_file() && !std::filesystem::exists(target)) std::filesystem::copy_file(e.path(), target);
-            }
+            Insert(std::stoi(text.substr(verify.size())));
             return platform::IDOK;
         }
         if (text.rfind("The Volume Name", 0) == 0) return platform::IDIGNORE;
         return platform::SafeAnswer(style);
     }
+    // Swaps the disk in the drive for one from the shelf, labels and all.
+    void Insert(int disk) {
+        TakeOut();
+        std::filesystem::rename(Shelved(disk), m_drive);
+        std::string error;
+        platform::SetVolumeLabel(m_drive, m_labels[disk], error);
+        m_inDrive = disk;
+    }
+    std::string Shelved(int disk) const { return m_shelf + "/disk" + std::to_string(disk); }
     std::vector<std::string> texts;
-    std::vector<std::string> labels;  // of each disk taken out
+    std::vector<std::string> labels;  // of each disk taken out while writing
     bool cancelDisks = false;
 
 private:
+    void TakeOut() {
+        platform::GetVolumeLabel(m_drive, m_labels[m_inDrive]);
+        std::filesystem::rename(m_drive, Shelved(m_inDrive));
+    }
     std::string m_drive, m_shelf, m_media;
-    int m_disk = 0;
+    int m_inDrive = 1;
+    std::map<int, std::string> m_labels;
 };
 
 }  // namespace
@@ -205,6 +217,7 @@ TEST_F(RemovableMedia, ABackupSpansThreeDisksAndRestoresFromThem) {
                             "\n\nPress OK to continue or Cancel to abort."),
               swapper.texts.end());
     EXPECT_EQ(swapper.labels, (std::vector<std::string>{"BACKUP   01", "BACKUP   02"}));
+    swapper.Insert(3);
     EXPECT_EQ(Label(), "BACKUP   03");
     EXPECT_NE(std::find(swapper.texts.begin(), swapper.texts.end(),
                         "Please Insert Disk No. 2 into drive " + usb + "\n\nPress OK to continue or Cancel to abort."),
@@ -212,6 +225,10 @@ TEST_F(RemovableMedia, ABackupSpansThreeDisksAndRestoresFromThem) {
     std::vector<std::string> summary = run.Log().Entries(logbook::kLogSummary);
     run.Log().AddSummaryLines(summary);
     EXPECT_EQ(summary.back().rfind("File Spans 3 Disks:\n", 0), 0u);
+    // The statistics come from the last part's directory, whatever disk
+    // verification left in the drive.
+    EXPECT_TRUE(run.Log().Entries(logbook::kLogSystemError).empty());
+    EXPECT_NE(summary.back().find("Folders & Files in Backup File:   \t 4\n"), std::string::npos) << summary.back();
 
     // A restore asks for each disk in turn; here the shelf hands them back.
     for (const char* part : {"/Backups/Daily.z01", "/Backups/Daily.z02"}) std::filesystem::remove(usb + part);
@@ -265,6 +282,8 @@ TEST_F(RemovableMedia, CancelAtADiskPromptAbortsTheRun) {
     const auto errors = run.Log().Entries(logbook::kLogSystemError);
     EXPECT_NE(std::find(errors.begin(), errors.end(), "The backup process was aborted while requesting a disk!!\n"),
               errors.end());
+    // The first disk, still in the drive, keeps no part of the given-up backup.
+    EXPECT_FALSE(platform::PathExists(usb + "/Backups/Daily.z01"));
 }
 
 // The rules hold for the first disk whether the backup needs more disks
