@@ -9,6 +9,12 @@ namespace {
 
 char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
+std::string Folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) c = Fold(c);
+    return out;
+}
+
 bool StartsWithFolded(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && RegNamesEqual(text.substr(0, prefix.size()), prefix);
 }
@@ -238,9 +244,8 @@ std::string RegistryHive::Format(std::string_view rootName) const {
 }
 
 const RegKeyData* RegistryHive::FindKey(std::string_view path) const {
-    for (const auto& key : m_keys)
-        if (RegNamesEqual(key.path, path)) return &key;
-    return nullptr;
+    const auto found = m_index.find(Folded(path));
+    return found == m_index.end() ? nullptr : &m_keys[found->second];
 }
 
 bool RegistryHive::KeyExists(std::string_view path) const {
@@ -252,23 +257,21 @@ bool RegistryHive::KeyExists(std::string_view path) const {
 }
 
 RegKeyData& RegistryHive::CreateKey(std::string_view path) {
-    for (auto& key : m_keys)
-        if (RegNamesEqual(key.path, path)) return key;
-    m_keys.push_back(RegKeyData{std::string(path), {}});
-    return m_keys.back();
+    const auto [at, added] = m_index.emplace(Folded(path), m_keys.size());
+    if (added) m_keys.push_back(RegKeyData{std::string(path), {}});
+    return m_keys[at->second];
 }
 
 std::vector<std::string> RegistryHive::SubKeyNames(std::string_view path) const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     const size_t skip = path.empty() ? 0 : path.size() + 1;
     for (const auto& key : m_keys) {
         if (key.path.size() <= skip) continue;
         if (!path.empty() && (key.path[path.size()] != '\\' || !StartsWithFolded(key.path, path))) continue;
         std::string_view rest = std::string_view(key.path).substr(skip);
         std::string child(rest.substr(0, rest.find('\\')));
-        bool known = false;
-        for (const auto& n : names) known = known || RegNamesEqual(n, child);
-        if (!known && !child.empty()) names.push_back(child);
+        if (!child.empty() && seen.insert(Folded(child)).second) names.push_back(child);
     }
     return names;
 }

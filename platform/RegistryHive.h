@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -53,6 +55,9 @@ public:
 
 private:
     std::vector<RegKeyData> m_keys;
+    // Position of each key in m_keys by its folded path, so that loading a
+    // hive of many keys is not quadratic.
+    std::unordered_map<std::string, size_t> m_index;
 };
 
 }  // namespace platform
