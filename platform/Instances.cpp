@@ -4,10 +4,11 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -83,16 +84,26 @@ InstanceRegistration::~InstanceRegistration() {
 
 bool InstanceRegistration::Register(const std::string& className, const std::string& title,
                                     std::function<void()> onShow) {
-    if (CreateFolderPath(InstancesFolder()) != 0) return false;
+    if (RuntimeFolder(&m_error).empty()) return false;
+    if (int err = CreateFolderPath(InstancesFolder())) {
+        m_error = "the folder " + InstancesFolder() + " cannot be made: " + GetSystemErrorText(err);
+        return false;
+    }
     Impl& impl = *m_impl;
     impl.info = {className, title, ::getpid(), "vellora-" + std::to_string(::getuid()) + "-" + std::to_string(::getpid())};
     impl.onShow = std::move(onShow);
     if (impl.lockFd < 0) {
         impl.lockFd = ::open(LockPath(impl.info.pid).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (impl.lockFd < 0 || ::flock(impl.lockFd, LOCK_EX | LOCK_NB) != 0) return false;
+        if (impl.lockFd < 0 || ::flock(impl.lockFd, LOCK_EX | LOCK_NB) != 0) {
+            m_error = "the instance lock in " + InstancesFolder() + " cannot be taken: " + GetSystemErrorText(errno);
+            return false;
+        }
     }
     QLocalServer::removeServer(QString::fromStdString(impl.info.socketName));
-    if (!impl.server.listen(QString::fromStdString(impl.info.socketName))) return false;
+    if (!impl.server.listen(QString::fromStdString(impl.info.socketName))) {
+        m_error = "the local socket " + impl.info.socketName + " cannot be made: " + impl.server.errorString().toStdString();
+        return false;
+    }
     QObject::connect(&impl.server, &QLocalServer::newConnection, [this] {
         while (QLocalSocket* socket = m_impl->server.nextPendingConnection()) {
             QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
@@ -103,6 +114,7 @@ bool InstanceRegistration::Register(const std::string& className, const std::str
         }
     });
     impl.registered = WriteEntry(impl.info);
+    if (!impl.registered) m_error = "the instance entry in " + InstancesFolder() + " cannot be written";
     return impl.registered;
 }
 
@@ -111,10 +123,30 @@ bool InstanceRegistration::SetTitle(const std::string& title) {
     return m_impl->registered && WriteEntry(m_impl->info);
 }
 
+std::string RuntimeFolder(std::string* why) {
+    const char* set = std::getenv("XDG_RUNTIME_DIR");
+    // Where no session made one (cron, ssh): a private folder of our own.
+    const std::string folder =
+        set && *set ? std::string(set) : GetWindowsTempFolder() + "/runtime-" + std::to_string(::getuid());
+    ::mkdir(folder.c_str(), 0700);
+    struct stat st {};
+    std::string problem;
+    if (::stat(folder.c_str(), &st) != 0)
+        problem = GetSystemErrorText(errno);
+    else if (!S_ISDIR(st.st_mode))
+        problem = "it is not a folder";
+    else if (st.st_uid != ::getuid())
+        problem = "it belongs to another user";
+    else if ((st.st_mode & 0022) != 0)
+        problem = "others may write to it";
+    if (problem.empty()) return folder;
+    if (why) *why = "the runtime folder " + folder + " cannot be used: " + problem;
+    return "";
+}
+
 std::string InstancesFolder() {
-    std::string runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
-    if (runtime.empty()) runtime = GetWindowsTempFolder();
-    return runtime + "/vellora/instances";
+    const std::string runtime = RuntimeFolder(nullptr);
+    return runtime.empty() ? "" : runtime + "/vellora/instances";
 }
 
 std::vector<InstanceInfo> ListInstances(const std::string& className) {

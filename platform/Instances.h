@@ -28,15 +28,22 @@ public:
     InstanceRegistration(const InstanceRegistration&) = delete;
     InstanceRegistration& operator=(const InstanceRegistration&) = delete;
 
-    // False when the folder or the socket cannot be made.
+    // False when the folder or the socket cannot be made; Error() says why.
     bool Register(const std::string& className, const std::string& title, std::function<void()> onShow);
     bool SetTitle(const std::string& title);
+    const std::string& Error() const { return m_error; }
 
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    std::string m_error;
 };
 
+// The per-user runtime folder: $XDG_RUNTIME_DIR, or where no session made
+// one, a private folder in the temporary folder. "" with `why` set when it
+// is missing or not the user's own.
+std::string RuntimeFolder(std::string* why);
+// "" when the runtime folder cannot be used.
 std::string InstancesFolder();
 // Live instances of a class, oldest entry first.
 std::vector<InstanceInfo> ListInstances(const std::string& className);

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -84,6 +85,15 @@ bool RunsHeadless() {
 
 int RunJob(int argc, char** argv) {
     platform::PinLocalTimeZone();
+    // Checked before Qt looks, so that only our explanation is printed; a
+    // folder of our own stands in where no session made one (cron).
+    std::string why;
+    const std::string runtime = platform::RuntimeFolder(&why);
+    if (runtime.empty()) {
+        std::fprintf(stderr, "gorvex: %s\n", why.c_str());
+        return kExitNoJob;
+    }
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     const bool headless = RunsHeadless();
     if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
@@ -95,8 +105,10 @@ int RunJob(int argc, char** argv) {
     std::function<void()> showWindow;
     if (!instance.Register("Run Backup", "Vellora", [&] {
             if (showWindow) showWindow();
-        }))
+        })) {
+        std::fprintf(stderr, "gorvex: %s\n", instance.Error().c_str());
         return kExitNoJob;
+    }
     if (argc < 2) {
         platform::Messages().Show("Cannot run Backup!!! - No Backup file defined", "Vellora",
                                   platform::MB_OK | platform::MB_ICONSTOP);

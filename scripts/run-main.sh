@@ -9,8 +9,9 @@ bash scripts/build.sh
 
 scratch="${VELLORA_SAMPLE_DIR:-$(mktemp -d /tmp/vellora-sample-XXXXXX)}"
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share"
-export VELLORA_REGISTRY_DIR="$scratch/registry"
+export VELLORA_REGISTRY_DIR="$scratch/registry" XDG_RUNTIME_DIR="$scratch/run"
 mkdir -p "$HOME/Documents" "$scratch/sample/Letters" "$scratch/sample/Empty"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 echo "Dear Ann," > "$scratch/sample/Letters/ann.txt"
 head -c 100000 /dev/urandom > "$scratch/sample/photo.raw"
 

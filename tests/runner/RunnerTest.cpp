@@ -136,6 +136,32 @@ TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
     EXPECT_NE(none.err.find("Cannot run Backup!!! - No Backup file defined"), std::string::npos);
 }
 
+TEST_F(RunnerRun, ARuntimeFolderThatCannotBeUsedIsExplainedAndNeverNoise) {
+    const std::string saved = std::getenv("XDG_RUNTIME_DIR");
+    // Unset, as under cron: a private folder of our own, and no complaint.
+    unsetenv("XDG_RUNTIME_DIR");
+    auto quiet = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.err;
+    EXPECT_EQ(quiet.err.find("XDG_RUNTIME_DIR"), std::string::npos) << quiet.err;
+    EXPECT_EQ(quiet.out.find("XDG_RUNTIME_DIR"), std::string::npos) << quiet.out;
+    const struct {
+        std::string runtime;
+        const char* why;
+    } cases[] = {{user.Root() + "/run-is-a-file", "it is not a folder"},
+                 {user.Root() + "/run-is-a-file/below", "Not a directory"},
+                 {user.Root() + "/shared-run", "others may write to it"}};
+    testsupport::WriteFile(user.Root() + "/run-is-a-file", "");
+    std::filesystem::create_directories(user.Root() + "/shared-run");
+    std::filesystem::permissions(user.Root() + "/shared-run", std::filesystem::perms::all);
+    for (const auto& c : cases) {
+        setenv("XDG_RUNTIME_DIR", c.runtime.c_str(), 1);
+        auto refused = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+        EXPECT_EQ(refused.exitCode, 2) << c.runtime;
+        EXPECT_EQ(refused.err, "gorvex: the runtime folder " + c.runtime + " cannot be used: " + c.why + "\n");
+    }
+    setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+}
+
 TEST(Skin, UnknownValuesBecomeTheDefaultLook) {
     IsolatedUser user;
     const char* key = "Software\\Vellora Ltd.\\Vellora\\Vellora\\Settings";
