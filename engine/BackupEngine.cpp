@@ -40,7 +40,13 @@ std::string Format(const char* format, const std::string& a) {
 }  // namespace
 
 CBackupEngine::CBackupEngine(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings, IRunView& view)
-    : m_doc(doc), m_settings(settings), m_view(view), m_zip(this) {}
+    : m_doc(doc), m_settings(settings), m_view(view), m_zip(this) {
+    // Every error and every warning the run records shows in the window.
+    m_log.SetEntryObserver([this](int kind) {
+        if (kind == lb::kLogSystemError || kind == lb::kLogFileError || kind == lb::kLogFileWarning)
+            m_view.RaiseErrorIndication();
+    });
+}
 
 std::string CBackupEngine::DocumentTitle() const { return platform::FileNamePart(m_doc.GetPathName()); }
 
@@ -452,10 +458,8 @@ void CBackupEngine::LogSkipped(const std::string& path, int r) {
         m_log.AddEntry(path, lb::kLogFileExcluded);
     else if (r == 2 || r == 3 || (r >= 13 && r <= 15))
         m_log.AddEntry(path, lb::kLogFileSkipped);
-    else {
+    else
         m_log.AddEntry(path + ": " + CXceedZip::DescribeCode(kKindSkip, r), lb::kLogFileError);
-        m_view.RaiseErrorIndication();
-    }
 }
 
 void CBackupEngine::LogFileError(const std::string& path, int reason, int systemError) {
@@ -464,7 +468,6 @@ void CBackupEngine::LogFileError(const std::string& path, int reason, int system
     std::string text = path + code + CXceedZip::DescribeCode(kKindSkip, reason);
     if (systemError) text += " (" + platform::GetSystemErrorText(systemError) + ")";
     m_log.AddEntry(text, lb::kLogFileError);
-    m_view.RaiseErrorIndication();
 }
 
 void CBackupEngine::FileFailed(const FileFailedArgs& a) {
@@ -493,7 +496,6 @@ void CBackupEngine::WarningRaised(const std::string& file, int code) {
     std::snprintf(text, sizeof text, " : Warning Code %i - ", code);
     m_log.AddEntry(file + text + CXceedZip::DescribeCode(kKindWarning, code), lb::kLogFileWarning);
     m_view.SetCurrentFile(file);
-    m_view.RaiseErrorIndication();
 }
 
 void CBackupEngine::OperationTotals(uint32_t files, uint64_t bytes) {

@@ -90,7 +90,6 @@ void CBackupEngine::CompleteRun(int status) {
         if (m_zip.ReadArchiveStatistics(s) > 1) {
             m_log.AddEntry("Could not retrieve backup file statistics, the backup file may be corrupt!",
                            lb::kLogSystemError);
-            m_view.RaiseErrorIndication();
         }
         m_log.m_nItemsInBackup = static_cast<int>(s.entries);
         m_log.m_nCompressedSize = (uint64_t{s.compressedHigh} << 32) | s.compressedLow;
@@ -99,7 +98,6 @@ void CBackupEngine::CompleteRun(int status) {
     } else {
         m_log.AddEntry("Could not retrieve backup file statistics, the backup file does not exist!",
                        lb::kLogSystemError);
-        m_view.RaiseErrorIndication();
     }
     // The backup is no longer written: other runs of it may go on.
     m_backupLock.Release();

@@ -5,7 +5,7 @@
 
 namespace engine {
 
-CConsoleRunView::CConsoleRunView(std::string title) : m_title(std::move(title)), m_terminal(::isatty(1) == 1) {}
+CConsoleRunView::CConsoleRunView() : m_terminal(::isatty(1) == 1) {}
 
 void CConsoleRunView::SetStatus(const std::string& text, int, bool) {
     if (text == m_lastStatus) return;

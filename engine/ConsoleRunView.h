@@ -10,13 +10,11 @@ namespace engine {
 // output, with a progress line when that is a terminal.
 class CConsoleRunView : public CNullRunView {
 public:
-    explicit CConsoleRunView(std::string title);
+    CConsoleRunView();
     void SetStatus(const std::string& text, int colour, bool bold) override;
     void SetProgress(int bar, int percent) override;
-    std::string WindowTitle() const override { return m_title; }
 
 private:
-    std::string m_title;
     std::string m_lastStatus;
     bool m_terminal;
     bool m_progressShown = false;

@@ -27,6 +27,7 @@ public:
     virtual void RequestClose() = 0;
     // Restores and raises the window before a message box.
     virtual void BringToFront() = 0;
+    // The program's window title, "Vellora": the caption of the run's messages.
     virtual std::string WindowTitle() const = 0;
 };
 

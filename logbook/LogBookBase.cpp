@@ -89,6 +89,7 @@ std::string CLogBookBase::DateTimeText() const {
 }
 
 void CLogBookBase::AddEntry(const std::string& text, int kind) {
+    if (m_observer) m_observer(kind);
     if (!m_switches[kSwitchCreateLog]) return;
     const std::string entry = WithLineFeed(text);
     if (kind == kLogTitle || kind == kLogFooter) {

@@ -70,6 +70,9 @@ public:
 
     // Where titles and footers take the date and time from.
     void SetClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
+    // Told the kind of every entry added, whatever the switches keep, so a
+    // window can show errors and warnings that no log section records.
+    void SetEntryObserver(std::function<void(int kind)> observer) { m_observer = std::move(observer); }
 
     CRtfBuilder m_builder;
     std::array<int, kSwitchCount> m_switches;
@@ -100,6 +103,7 @@ private:
     std::array<std::vector<std::string>, kListCount> m_lists;
     std::string m_strDocument;
     std::function<std::time_t()> m_clock;
+    std::function<void(int kind)> m_observer;
 };
 
 }  // namespace logbook

@@ -121,7 +121,7 @@ int RunJob(int argc, char** argv) {
 
     std::string finalStatus;
     if (headless) {
-        engine::CConsoleRunView view(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
+        engine::CConsoleRunView view;
         engine::CBackupEngine run(doc, settings, view);
         run.RunBackup();
         finalStatus = run.FinalStatus();

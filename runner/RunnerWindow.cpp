@@ -6,7 +6,11 @@
 #include "platform/MessageService.h"
 #include "runner/SoundPlayer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QIcon>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -20,6 +24,18 @@
 #include <QUrl>
 
 namespace runner {
+
+namespace {
+
+// What opens files and folders on a Linux desktop, named where that fails.
+constexpr const char* kDesktopOpener = "xdg-open";
+constexpr const char* kNoDesktopApplication = "No application of the desktop opens it.";
+
+QIcon CommandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
+}
+
+}  // namespace
 
 QString HelpContentsPath() {
     // Beside the program in a build tree, in the shared data folder once installed.
@@ -47,6 +63,12 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
     m_viewLog = command("&View Backup Log", "View the backup Log", "View Log");
     m_abort = command("Abort", "Abort the current backup", "Abort");
     m_about = command("About Gorvex...", "Display program information", "About");
+    m_editJob->setIcon(CommandIcon("document-edit", QStyle::SP_FileDialogContentsView));
+    m_restore->setIcon(CommandIcon("document-revert", QStyle::SP_DialogOpenButton));
+    m_explore->setIcon(CommandIcon("folder-open", QStyle::SP_DirOpenIcon));
+    m_viewLog->setIcon(CommandIcon("text-x-generic", QStyle::SP_FileDialogDetailedView));
+    m_about->setIcon(CommandIcon("help-about", QStyle::SP_MessageBoxInformation));
+    m_abort->setIcon(CommandIcon("process-stop", QStyle::SP_BrowserStop));
     QAction* exit = new QAction("E&xit", this);
     m_statusBar = new QAction("&Status Bar", this);
     m_statusBar->setCheckable(true);
@@ -94,14 +116,21 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
         StartProgram(EditorProgram(), QString::fromStdString(m_doc.m_BackupSettings.m_strBackupFile));
     });
     connect(m_explore, &QAction::triggered, this, [this] {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(
-            QString::fromStdString(platform::FolderPart(m_doc.m_BackupSettings.m_strBackupFile))));
+        const std::string folder = platform::FolderPart(m_doc.m_BackupSettings.m_strBackupFile);
+        const std::string reason = !platform::IsFolder(folder) ? platform::GetSystemErrorText(ENOENT)
+                                   : !OpenWithDesktop(folder)  ? kNoDesktopApplication
+                                                               : "";
+        if (!reason.empty())
+            m_engine->ShowRunMessage(false, "Error Exploring Folder - " + reason + "\n\n",
+                                     platform::MB_OK | platform::MB_ICONSTOP);
     });
     connect(m_viewLog, &QAction::triggered, this, [this] {
         const std::string log = logbook::BackupLogPath(m_settings.GetLogFolder(), m_doc.GetPathName());
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(log))))
-            platform::Messages().Show("Error Starting Application - the desktop's RTF viewer\n\nThe log " + log +
-                                          " could not be opened.",
+        const std::string reason = !platform::PathExists(log) ? platform::GetSystemErrorText(ENOENT)
+                                   : !OpenWithDesktop(log)    ? kNoDesktopApplication
+                                                              : "";
+        if (!reason.empty())
+            platform::Messages().Show(std::string("Error Starting Application - ") + kDesktopOpener + "\n\n" + reason,
                                       WindowTitle(), platform::MB_OK | platform::MB_ICONSTOP);
     });
     connect(help, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpContentsPath())); });
@@ -129,7 +158,10 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
 RunnerWindow::~RunnerWindow() { platform::SetPumpHook(nullptr); }
 
 void RunnerWindow::ShowUnlessSilent() {
-    if (!m_settings.GetHideBackupWindows()) show();
+    if (!m_settings.GetHideBackupWindows())
+        show();
+    else if (!QSystemTrayIcon::isSystemTrayAvailable())
+        showMinimized();  // no tray icon to reach a hidden window by
 }
 
 void RunnerWindow::StartBackup() {
@@ -161,7 +193,6 @@ void RunnerWindow::SetViewLogEnabled(bool enabled) { m_viewLog->setEnabled(enabl
 void RunnerWindow::RunFinished(bool) {
     m_view->m_close->setEnabled(true);
     m_restore->setEnabled(true);
-    m_abort->setEnabled(false);
     m_tray->SetFinished();
 }
 
@@ -186,17 +217,23 @@ QString RunnerWindow::EditorProgram() const {
 
 bool RunnerWindow::StartProgram(const QString& program, const QString& argument) {
     if (QProcess::startDetached(program, {argument})) return true;
-    platform::Messages().Show(("Error Starting Application - " + program + "\n\n" +
-                               QString::fromStdString(platform::GetSystemErrorText(ENOENT)))
-                                  .toStdString(),
-                              WindowTitle(), platform::MB_OK | platform::MB_ICONSTOP);
+    const int err = QFileInfo::exists(program) ? EACCES : ENOENT;
+    m_engine->ShowRunMessage(false,
+                             "Error Starting Application - " + platform::FileNamePart(program.toStdString()) + "\n\n" +
+                                 platform::GetSystemErrorText(err),
+                             platform::MB_OK | platform::MB_ICONSTOP);
     return false;
+}
+
+bool RunnerWindow::OpenWithDesktop(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void RunnerWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     // Silent mode keeps the window off the taskbar once it is minimised.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_settings.GetHideBackupWindows())
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_settings.GetHideBackupWindows() &&
+        QSystemTrayIcon::isSystemTrayAvailable())
         QTimer::singleShot(0, this, &QWidget::hide);
 }
 

@@ -51,7 +51,7 @@ public:
     void PlaySound(const std::string& soundFile) override;
     void RequestClose() override;
     void BringToFront() override;
-    std::string WindowTitle() const override { return windowTitle().toStdString(); }
+    std::string WindowTitle() const override { return "Vellora"; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,6 +60,8 @@ protected:
 private:
     // Starts the editor with one argument; false after telling the user why not.
     bool StartProgram(const QString& program, const QString& argument);
+    // Opens a file or folder with the desktop's application for it.
+    static bool OpenWithDesktop(const std::string& path);
     QString EditorProgram() const;
 
     jobmodel::CAppDoc& m_doc;

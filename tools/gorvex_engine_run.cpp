@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     const std::string path = std::filesystem::absolute(argv[1], ec).lexically_normal().string();
     jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
     if (!doc.OnOpenDocument(path)) return 2;
-    engine::CConsoleRunView view(platform::FileNamePart(path) + " - Vellora");
+    engine::CConsoleRunView view;
     engine::CBackupEngine run(doc, settings, view);
     run.RunBackup();
     const std::string log = logbook::BackupLogPath(settings.GetLogFolder(), path);

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSystemTrayIcon>
+
 #include <QApplication>
 #include <QToolBar>
 
@@ -194,31 +196,59 @@ TEST_F(RunnerRun, CommandsAndCloseAfterRun) {
     EXPECT_TRUE(window.m_explore->isEnabled());
     EXPECT_TRUE(window.m_abort->isEnabled());
     EXPECT_FALSE(window.m_restore->isEnabled());
+    for (QAction* a : {window.m_editJob, window.m_restore, window.m_explore, window.m_viewLog, window.m_about,
+                       window.m_abort})
+        EXPECT_FALSE(a->icon().isNull()) << a->iconText().toStdString();
     window.StartBackup();
-    EXPECT_TRUE(window.m_restore->isEnabled());
+    // Edit Job, Explore and Abort stay enabled throughout; Restore joins them.
+    for (QAction* a : {window.m_editJob, window.m_explore, window.m_abort, window.m_restore})
+        EXPECT_TRUE(a->isEnabled()) << a->iconText().toStdString();
     QApplication::processEvents();
     EXPECT_FALSE(window.isVisible());  // "Close Backup Windows" closed it after the run
 }
 
-TEST_F(RunnerRun, SilentModeKeepsTheWindowHiddenUntilAMessage) {
+TEST_F(RunnerRun, CommandsThatCannotStartSayWhyInBoxesCaptionedVellora) {
+    jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
+    ASSERT_TRUE(doc.OnOpenDocument(job));
+    const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+    RunnerWindow window(doc, settings);
+    // No editor beside the test program, no backup folder, and no log (as
+    // when it was removed after the run).
+    window.m_editJob->trigger();
+    window.m_explore->trigger();
+    window.m_viewLog->setEnabled(true);
+    window.m_viewLog->trigger();
+    const std::vector<std::string> expected = {"Error Starting Application - vellora\n\nNo such file or directory",
+                                               "Error Exploring Folder - No such file or directory\n\n",
+                                               "Error Starting Application - xdg-open\n\nNo such file or directory"};
+    EXPECT_EQ(messages.Texts(), expected);
+    for (const auto& shown : messages.Messages()) EXPECT_EQ(shown.caption, "Vellora") << shown.text;
+}
+
+TEST_F(RunnerRun, SilentModeKeepsTheWindowOutOfSightUntilAMessage) {
+    // Without a system tray (as here) a hidden window could not be reached
+    // again: silent mode keeps it minimised instead.
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
     const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
     settings.SetHideBackupWindows(1);
     jobmodel::CAppDoc doc(jobmodel::DocHost::Runner);
     ASSERT_TRUE(doc.OnOpenDocument(job));
     RunnerWindow window(doc, settings);
     window.ShowUnlessSilent();
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
     // Suppressible messages stay away when errors are hidden as well.
     settings.SetHideErrorMessages(1);
     EXPECT_EQ(window.Engine().ShowRunMessage(true, "hidden", platform::MB_OK), 0);
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
     EXPECT_TRUE(messages.Texts().empty());
     window.Engine().ShowRunMessage(false, "Cannot Delete the backup file", platform::MB_RETRYCANCEL);
     EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isMinimized());
     EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Cannot Delete the backup file"});
     window.showMinimized();
     QApplication::processEvents();
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
 }
 
 namespace {
@@ -249,6 +279,10 @@ TEST_F(RunnerRun, TrayAndStatusWhileTheRunGoesOn) {
     window.StartBackup();
     ASSERT_FALSE(window.statusesWithIcon.empty());
     EXPECT_EQ(window.statusesWithIcon.front(), std::make_pair(std::string("Preprocessing..."), int(kIconRunning)));
+    // The missing item's warning turns the icon as soon as it is recorded.
+    EXPECT_NE(std::find(window.statusesWithIcon.begin(), window.statusesWithIcon.end(),
+                        std::make_pair(std::string("Preprocessing backup files..."), int(kIconError))),
+              window.statusesWithIcon.end());
     EXPECT_EQ(window.View()->m_status->FullText(), "Backup COMPLETED, Some FILE WARNINGS Occurred !!!");
     EXPECT_EQ(window.View()->m_status->TextColour(), QColor(0, 0, 180));
     EXPECT_EQ(window.Tray().IconId(), kIconError);
