@@ -43,4 +43,18 @@ uint32_t DecodeUtf8(std::string_view s, size_t i, size_t& length) {
     return cp;
 }
 
+bool IsValidUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        DecodeUtf8(s, i, length);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace platform

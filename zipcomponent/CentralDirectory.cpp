@@ -23,18 +23,11 @@ constexpr uint64_t kHostUnix = 3;
 // libzip hands a name out unconverted only when it judges it UTF-8; this
 // is at least as strict as its judgement.
 bool PassesUnconverted(std::string_view name) {
-    for (size_t i = 0; i < name.size();) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        if ((byte > 31 && byte < 128) || byte == '\r' || byte == '\n' || byte == '\t') {
-            ++i;
-            continue;
-        }
-        size_t length = 0;
-        platform::DecodeUtf8(name, i, length);
-        if (length == 0) return false;
-        i += length;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 && byte != '\r' && byte != '\n' && byte != '\t') return false;
     }
-    return true;
+    return platform::IsValidUtf8(name);
 }
 
 // The directory of an archive whose end record and directory both lie in

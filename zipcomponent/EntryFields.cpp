@@ -56,21 +56,9 @@ time_t GetEntryTime(zip_t* za, zip_uint64_t index) {
     return dosKnown ? st.mtime : 0;
 }
 
-bool IsUtf8(std::string_view name) {
-    for (size_t i = 0; i < name.size();) {
-        if (static_cast<unsigned char>(name[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t length = 0;
-        platform::DecodeUtf8(name, i, length);
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
+zip_flags_t NameEncoding(std::string_view name) {
+    return platform::IsValidUtf8(name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
 }
-
-zip_flags_t NameEncoding(std::string_view name) { return IsUtf8(name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437; }
 
 zip_flags_t NameFlags(zip_t* za, zip_uint64_t index) {
     zip_uint8_t opsys = 0;

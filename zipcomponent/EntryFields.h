@@ -23,7 +23,6 @@ time_t GetEntryTime(zip_t* za, zip_uint64_t index);
 
 // Names are bytes: valid UTF-8 is stored with the UTF-8 flag, anything else
 // as it is, without the flag, as Info-ZIP does on Unix.
-bool IsUtf8(std::string_view name);
 zip_flags_t NameEncoding(std::string_view name);
 // How to read an entry's name back: an entry made on Unix gives its bytes as
 // stored, any other has its code page converted.

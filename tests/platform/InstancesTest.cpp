@@ -19,12 +19,7 @@
 using namespace platform;
 
 TEST(Instances, RegisteredProgramsAreFoundAndAskedToShow) {
-    testsupport::IsolatedUser user;
-    const char* old = std::getenv("XDG_RUNTIME_DIR");
-    const std::string previous = old ? old : "";
-    setenv("XDG_RUNTIME_DIR", (user.Root() + "/run").c_str(), 1);
-    CreateFolderPath(user.Root() + "/run");
-    chmod((user.Root() + "/run").c_str(), 0700);
+    testsupport::IsolatedUser user;  // with a runtime folder of its own
     // A stale entry of a process that no longer exists.
     CreateFolderPath(InstancesFolder());
     WriteFileAtomically(InstancesFolder() + "/999999.instance", "Run Backup\nOld.vlj - Vellora\n999999\nnone\n");
@@ -70,8 +65,4 @@ TEST(Instances, RegisteredProgramsAreFoundAndAskedToShow) {
         EXPECT_EQ(shown, 1);
     }
     EXPECT_TRUE(ListInstances("Run Backup").empty());
-    if (old)
-        setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
-    else
-        unsetenv("XDG_RUNTIME_DIR");
 }
