@@ -1,6 +1,7 @@
 #include "engine/BackupEngine.h"
 
 #include "engine/Wildcard.h"
+#include "jobmodel/FileTypes.h"
 #include "jobmodel/BackupIndexFile.h"
 #include "jobmodel/NameValidation.h"
 #include "platform/FileSystem.h"
@@ -133,7 +134,7 @@ int CBackupEngine::ArchiveOldVersions() {
                       "extracted or removed!\n",
                       result);
     // 6.
-    const std::vector<std::string> patterns = SplitFileTypes(backup.m_strFileTypes);
+    const std::vector<std::string> patterns = jobmodel::SplitFileTypes(backup.m_strFileTypes);
     const int mode = backup.m_nFileFilterMode;
     const PathSet folders(m_folders), singleFiles(m_singleFiles), excludedFolders(m_excludedFolders),
         excludedFiles(m_excludedFiles);

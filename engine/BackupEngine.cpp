@@ -3,6 +3,7 @@
 #include "engine/FolderTree.h"
 #include "engine/PartSizeLimit.h"
 #include "engine/Wildcard.h"
+#include "jobmodel/FileTypes.h"
 #include "jobmodel/BackupIndexFile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessagePump.h"
@@ -281,7 +282,7 @@ void CBackupEngine::RunBackup() {
 
 void CBackupEngine::AddFileSpecifications() {
     const auto& backup = m_doc.m_BackupSettings;
-    const std::vector<std::string> patterns = SplitFileTypes(backup.m_strFileTypes);
+    const std::vector<std::string> patterns = jobmodel::SplitFileTypes(backup.m_strFileTypes);
     const int mode = backup.m_nFileFilterMode;
     if (mode == jobmodel::kFilterExclude)
         for (const auto& p : patterns) m_zip.AddExcludeSpec(p);

@@ -9,7 +9,4 @@ namespace engine {
 // pattern with "*" and "?"; "*.*", "*" and "." match every name.
 bool MatchWildcard(const std::string& pattern, const std::string& path);
 
-// The ":"-separated file-type patterns of a job, up to the first empty one.
-std::vector<std::string> SplitFileTypes(const std::string& fileTypes);
-
 }  // namespace engine

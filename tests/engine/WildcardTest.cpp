@@ -30,13 +30,6 @@ TEST(MatchWildcard, ManyStarsDoNotMakeAMatchSlow) {
     EXPECT_TRUE(MatchWildcard(pattern + "*", "/d/" + std::string(250, 'a')));
 }
 
-TEST(MatchWildcard, FileTypesStopAtTheFirstEmptyPattern) {
-    EXPECT_EQ(SplitFileTypes("*"), std::vector<std::string>{"*"});
-    EXPECT_EQ(SplitFileTypes("*.doc:*.xls:"), (std::vector<std::string>{"*.doc", "*.xls"}));
-    EXPECT_EQ(SplitFileTypes("*.doc::*.xls:"), std::vector<std::string>{"*.doc"});
-    EXPECT_TRUE(SplitFileTypes(":*.doc").empty());
-}
-
 TEST(PartSizeLimit, FileSystemTypes) {
     const std::pair<const char*, uint32_t> cases[] = {
         {"vfat", kFat32PartLimit}, {"msdos", kFat32PartLimit}, {"ext4", 0u},  {"btrfs", 0u},  {"ntfs3", 0u},
