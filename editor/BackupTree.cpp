@@ -2,6 +2,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
+#include "platform/SpecialFolders.h"
+#include "jobmodel/SettingsRegistry.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -150,6 +152,45 @@ int CBackupTree::SetItemState(SelectionNode& node, int state) {
     const int stored = CSelectionTree::SetItemState(node, state);
     if (m_onModified) m_onModified();
     return stored;
+}
+
+std::vector<SelectionNode*> CBackupTree::QuickSelect(QuickSelectItem item) {
+    std::vector<SelectionNode*> marked;
+    auto mark = [&](const std::string& path, int state, bool report) {
+        if (path.empty()) return false;
+        SelectionNode* node = SelectPath(path, state, report);
+        if (node) marked.push_back(node);
+        return node != nullptr;
+    };
+    switch (item) {
+        case kFavourites:
+            // Linux keeps no Favorites folder.
+            mark(platform::GetHomeFolder() + "/Favorites", selection::kFolderTree, true);
+            break;
+        case kMyDocuments: {
+            const std::string documents = platform::GetPersonalFolder();
+            if (!mark(documents, selection::kFolderTree, true)) break;
+            std::string excluded;
+            const std::pair<std::string, const char*> below[] = {{platform::GetMusicFolder(), "My Music\n"},
+                                                                 {platform::GetVideosFolder(), "My Videos\n"},
+                                                                 {documents + "/My Backups", "My Backups\n"}};
+            for (const auto& [path, line] : below) {
+                const bool inside = path.size() > documents.size() && path.compare(0, documents.size() + 1, documents + "/") == 0;
+                if (inside && mark(path, selection::kExcludedFolder, false)) excluded += line;
+            }
+            if (!excluded.empty())
+                platform::Messages().Show("NOTE: The following folders have been excluded. \nThese folders are not "
+                                          "recommended for general backups.\n\n" +
+                                              excluded +
+                                              "\n(You may still click the red 'X' on the tree to select them if "
+                                              "required.)",
+                                          kCaption, platform::MB_OK | platform::MB_ICONINFORMATION);
+            break;
+        }
+        case kScheduledTasks: mark(jobmodel::GetTasksFolder(), selection::kFolderTree, true); break;
+        case kDesktop: mark(platform::GetDesktopFolder(), selection::kFolderTree, true); break;
+    }
+    return marked;
 }
 
 void CBackupTree::StoreSelection(jobmodel::CBackupItemArray& items) const {

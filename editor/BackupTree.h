@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace editor {
 
@@ -28,6 +29,11 @@ public:
     selection::SelectionNode* SelectPath(const std::string& path, int state, bool reportMissing);
     // The node of a path already in the tree, or null.
     selection::SelectionNode* FindPath(const std::string& path);
+    enum QuickSelectItem { kFavourites, kMyDocuments, kScheduledTasks, kDesktop };
+    // Marks the folders a Quick Select item stands for; the nodes marked,
+    // to be made visible.
+    std::vector<selection::SelectionNode*> QuickSelect(QuickSelectItem item);
+
     // The explicitly marked nodes as the job's selection items.
     void StoreSelection(jobmodel::CBackupItemArray& items) const;
 

@@ -110,3 +110,28 @@ TEST_F(BackupTreeTest, RefusalsAndMessages) {
     EXPECT_EQ(messages.Messages()[1].style, platform::MB_OK | platform::MB_ICONSTOP);
     EXPECT_EQ(tree.ExplicitNodes().size(), 1u);
 }
+
+TEST_F(BackupTreeTest, QuickSelectMarksTheUsersFoldersAndExcludesMediaInsideDocuments) {
+    // Music kept inside the documents folder, videos beside it.
+    testsupport::WriteFile(user.Home() + "/.config/user-dirs.dirs",
+                           "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\nXDG_MUSIC_DIR=\"$HOME/Documents/Music\"\n"
+                           "XDG_VIDEOS_DIR=\"$HOME/Videos\"\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
+    for (const char* folder : {"/Documents/Music", "/Documents/My Backups", "/Videos", "/Desktop"})
+        fs::create_directories(user.Home() + folder);
+    tree.InitRoot();
+    const auto marked = tree.QuickSelect(CBackupTree::kMyDocuments);
+    ASSERT_EQ(marked.size(), 3u);
+    EXPECT_EQ(tree.GetItemPath(*marked[0]), user.Documents());
+    EXPECT_EQ(marked[0]->state, kFolderTree);
+    EXPECT_EQ(tree.FindPath(user.Documents() + "/Music")->state, kExcludedFolder);
+    EXPECT_EQ(tree.FindPath(user.Documents() + "/My Backups")->state, kExcludedFolder);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{
+                                    "NOTE: The following folders have been excluded. \nThese folders are not "
+                                    "recommended for general backups.\n\nMy Music\nMy Backups\n\n(You may still "
+                                    "click the red 'X' on the tree to select them if required.)"});
+    messages.Clear();
+    ASSERT_EQ(tree.QuickSelect(CBackupTree::kDesktop).size(), 1u);
+    EXPECT_EQ(tree.FindPath(user.Home() + "/Desktop")->state, kFolderTree);
+    EXPECT_TRUE(tree.QuickSelect(CBackupTree::kFavourites).empty());
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Path not found.\n" + user.Home() + "/Favorites"});
+}

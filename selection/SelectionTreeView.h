@@ -1,0 +1,48 @@
+#pragma once
+
+#include "selection/SelectionTree.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QTreeWidget>
+
+#include <functional>
+
+namespace selection {
+
+// Draws a CSelectionTree: one item per node with its state image beside its
+// icon, marked nodes in bold. A click on the state image goes to the tree;
+// expanding a folder that was never listed asks `list` to list it.
+class CSelectionTreeView : public QTreeWidget {
+public:
+    explicit CSelectionTreeView(QWidget* parent = nullptr);
+
+    // The tree to draw, how to list a folder, and the icon of a node.
+    void Attach(CSelectionTree* tree, std::function<void(SelectionNode&)> list,
+                std::function<QIcon(const SelectionNode&)> icon);
+    // Draws the tree anew, after InitRoot.
+    void Rebuild();
+    QTreeWidgetItem* ItemFor(const SelectionNode* node) const { return m_items.value(node); }
+    SelectionNode* NodeFor(const QTreeWidgetItem* item) const;
+    // Clicks the state image of a node, as the mouse does.
+    void ClickStateImage(SelectionNode& node);
+
+    // The thirteen state images, drawn here.
+    static QPixmap StateImage(int state);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QTreeWidgetItem* AddItem(SelectionNode& node, QTreeWidgetItem* parent);
+    void AddChildren(SelectionNode& node, QTreeWidgetItem* item);
+    void Redraw(const SelectionNode& node);
+    void Expanded(QTreeWidgetItem* item);
+
+    CSelectionTree* m_tree = nullptr;
+    std::function<void(SelectionNode&)> m_list;
+    std::function<QIcon(const SelectionNode&)> m_icon;
+    QHash<const SelectionNode*, QTreeWidgetItem*> m_items;
+};
+
+}  // namespace selection
