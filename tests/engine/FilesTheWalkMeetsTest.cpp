@@ -116,29 +116,49 @@ TEST_F(WalkRun, NamesThatAreNotUtf8AreStoredAndRestoredWithTheirBytes) {
     for (const auto& n : names) EXPECT_EQ(ReadFile(restored + data + "/names/" + n), "bytes of " + n) << n;
 }
 
-TEST_F(WalkRun, PathsLongerThanTheSystemTakesAreWalkedAndStored) {
-    // Made folder by folder: no single call could take the whole path.
+namespace {
+
+// Makes folders below `top` until the path is at least `length` bytes long,
+// folder by folder, as no single call could take the whole path, and puts
+// a file there. Returns the deepest folder.
+std::string MakeDeepFolder(const std::string& top, size_t length, const std::string& fileName) {
     const std::string part(200, 'd');
-    std::string deep = data + "/long";
+    std::string deep = top;
     fs::create_directories(deep);
     int fd = ::open(deep.c_str(), O_PATH | O_DIRECTORY);
-    while (deep.size() < PATH_MAX + 500) {
-        ASSERT_EQ(::mkdirat(fd, part.c_str(), 0755), 0);
+    while (deep.size() < length) {
+        EXPECT_EQ(::mkdirat(fd, part.c_str(), 0755), 0);
         const int next = ::openat(fd, part.c_str(), O_PATH | O_DIRECTORY);
         ::close(fd);
         fd = next;
         deep += "/" + part;
     }
-    const int file = ::openat(fd, "leaf.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::write(file, "leaf", 4), 4);
+    const int file = ::openat(fd, fileName.c_str(), O_WRONLY | O_CREAT, 0644);
+    EXPECT_EQ(::write(file, "leaf", 4), 4);
     ::close(file);
     ::close(fd);
+    return deep;
+}
+
+}  // namespace
+
+TEST_F(WalkRun, PathsLongerThanTheSystemTakesAreWalkedAndStored) {
+    const std::string deep = MakeDeepFolder(data + "/long", PATH_MAX + 500, "leaf.txt");
     auto doc = NewJob({{6, data}});
     ASSERT_EQ(Run(doc), "Backup Completed Successfully.");
     EXPECT_NE(Entry(deep + "/leaf.txt"), nullptr);
     // Info-ZIP's unzip takes no name this long; 7-Zip does.
     EXPECT_EQ(testsupport::RunProgram("7z", {"t", backup}).exitCode, 0);
     ExpectNothingChangesOnTheNextRun(doc);
+}
+
+TEST_F(WalkRun, APathTooLongForAZipEntryIsAFileError) {
+    const std::string deep = MakeDeepFolder(data + "/longer", 65536, "far.txt");
+    auto doc = NewJob({{6, data}});
+    EXPECT_EQ(Run(doc), "Backup COMPLETED, Some FILE ERRORS Occurred !!!");
+    EXPECT_TRUE(Has(LogText(), deep + "/far.txt : Error Code 24 - The path is too long to be stored in a zip file."));
+    EXPECT_TRUE(Stored(data + "/letters/ann.txt"));
+    EXPECT_EQ(testsupport::RunProgram("7z", {"t", backup}).exitCode, 0);
 }
 
 TEST_F(WalkRun, TimesOutsideThe32BitRangeDoNotMakeAFileChangeOnEveryRun) {
