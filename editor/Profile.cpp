@@ -25,4 +25,17 @@ void WriteProfileInt(const std::string& section, const std::string& name, int va
                                  platform::RegValue::DWord(static_cast<uint32_t>(value)));
 }
 
+std::string GetProfileString(const std::string& section, const std::string& name) {
+    platform::RegValue value;
+    if (platform::registry::QueryValue(platform::registry::Hive::CurrentUser, SectionKey(section), name, value) != 0 ||
+        value.type != platform::REG_SZ || value.data.empty())
+        return "";
+    return value.data.substr(0, value.data.size() - 1);
+}
+
+void WriteProfileString(const std::string& section, const std::string& name, const std::string& value) {
+    platform::registry::SetValue(platform::registry::Hive::CurrentUser, SectionKey(section), name,
+                                 platform::RegValue::String(value));
+}
+
 }  // namespace editor

@@ -8,5 +8,7 @@ namespace editor {
 // "Software\Vellora Ltd.\Vellora\Vellora\<section>" in the user hive.
 int GetProfileInt(const std::string& section, const std::string& name, int fallback);
 void WriteProfileInt(const std::string& section, const std::string& name, int value);
+std::string GetProfileString(const std::string& section, const std::string& name);
+void WriteProfileString(const std::string& section, const std::string& name, const std::string& value);
 
 }  // namespace editor

@@ -8,10 +8,10 @@
 #include "platform/TimeZone.h"
 #include "engine/ConsoleRunView.h"
 #include "runner/RunnerWindow.h"
-#include "runner/Skin.h"
+#include "desktop/MessageBoxes.h"
+#include "desktop/Skin.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,47 +26,6 @@ namespace {
 constexpr int kExitSuccess = 0;
 constexpr int kExitNotSuccessful = 1;
 constexpr int kExitNoJob = 2;
-
-class BoxMessageService : public platform::IMessageService {
-public:
-    int Show(const std::string& text, const std::string& caption, unsigned style) override {
-        QMessageBox box;
-        box.setWindowTitle(QString::fromStdString(caption));
-        box.setText(QString::fromStdString(text));
-        const unsigned icon = style & platform::MB_ICONMASK;
-        box.setIcon(icon == platform::MB_ICONSTOP          ? QMessageBox::Critical
-                    : icon == platform::MB_ICONQUESTION    ? QMessageBox::Question
-                    : icon == platform::MB_ICONEXCLAMATION ? QMessageBox::Warning
-                    : icon == platform::MB_ICONINFORMATION ? QMessageBox::Information
-                                                           : QMessageBox::NoIcon);
-        struct Button {
-            QMessageBox::StandardButton button;
-            int answer;
-        };
-        std::vector<Button> buttons;
-        switch (style & platform::MB_TYPEMASK) {
-            case platform::MB_OKCANCEL: buttons = {{QMessageBox::Ok, platform::IDOK}, {QMessageBox::Cancel, platform::IDCANCEL}}; break;
-            case platform::MB_ABORTRETRYIGNORE:
-                buttons = {{QMessageBox::Abort, platform::IDABORT}, {QMessageBox::Retry, platform::IDRETRY},
-                           {QMessageBox::Ignore, platform::IDIGNORE}};
-                break;
-            case platform::MB_YESNOCANCEL:
-                buttons = {{QMessageBox::Yes, platform::IDYES}, {QMessageBox::No, platform::IDNO},
-                           {QMessageBox::Cancel, platform::IDCANCEL}};
-                break;
-            case platform::MB_YESNO: buttons = {{QMessageBox::Yes, platform::IDYES}, {QMessageBox::No, platform::IDNO}}; break;
-            case platform::MB_RETRYCANCEL: buttons = {{QMessageBox::Retry, platform::IDRETRY}, {QMessageBox::Cancel, platform::IDCANCEL}}; break;
-            default: buttons = {{QMessageBox::Ok, platform::IDOK}}; break;
-        }
-        QMessageBox::StandardButtons all;
-        for (const auto& b : buttons) all |= b.button;
-        box.setStandardButtons(all);
-        const int pressed = box.exec();
-        for (const auto& b : buttons)
-            if (pressed == b.button) return b.answer;
-        return platform::SafeAnswer(style);
-    }
-};
 
 std::string AbsoluteJobPath(const char* arg) {
     std::error_code ec;
@@ -98,7 +57,7 @@ int RunJob(int argc, char** argv) {
     if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     platform::StderrMessageService printed;
-    BoxMessageService boxes;
+    desktop::BoxMessageService boxes;
     platform::SetMessageService(headless ? static_cast<platform::IMessageService*>(&printed) : &boxes);
     // The editor finds a running backup of a job by this class and title.
     platform::InstanceRegistration instance;
@@ -128,7 +87,7 @@ int RunJob(int argc, char** argv) {
         std::printf("Backup: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str());
         std::printf("Log: %s\n", logbook::BackupLogPath(settings.GetLogFolder(), doc.GetPathName()).c_str());
     } else {
-        ApplySkin();
+        desktop::ApplySkin();
         RunnerWindow window(doc, settings);
         showWindow = [&] { window.BringToFront(); };
         window.ShowUnlessSilent();

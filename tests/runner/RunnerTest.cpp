@@ -1,6 +1,6 @@
 #include "runner/ColorStatic.h"
 #include "runner/RunnerWindow.h"
-#include "runner/Skin.h"
+#include "desktop/Skin.h"
 #include "runner/TrayIcon.h"
 
 #include "platform/FileSystem.h"
@@ -175,7 +175,7 @@ TEST(Skin, UnknownValuesBecomeTheDefaultLook) {
         if (c.stored >= 0)
             platform::registry::SetValue(platform::registry::Hive::CurrentUser, key, "Skin",
                                          platform::RegValue::DWord(static_cast<uint32_t>(c.stored)));
-        EXPECT_EQ(ApplySkin(), c.applied) << c.stored;
+        EXPECT_EQ(desktop::ApplySkin(), c.applied) << c.stored;
         platform::RegValue value;
         ASSERT_EQ(platform::registry::QueryValue(platform::registry::Hive::CurrentUser, key, "Skin", value), 0);
         EXPECT_EQ(value, platform::RegValue::DWord(static_cast<uint32_t>(c.applied))) << c.stored;

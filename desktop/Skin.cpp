@@ -1,4 +1,4 @@
-#include "runner/Skin.h"
+#include "desktop/Skin.h"
 
 #include "platform/Registry.h"
 
@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-namespace runner {
+namespace desktop {
 
 namespace {
 
@@ -44,4 +44,4 @@ int ApplySkin() {
     return skin;
 }
 
-}  // namespace runner
+}  // namespace desktop

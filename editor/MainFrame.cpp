@@ -1,0 +1,393 @@
+#include "editor/MainFrame.h"
+
+#include "editor/Profile.h"
+#include "jobmodel/DeleteJob.h"
+#include "jobmodel/SettingsRegistry.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageService.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyle>
+#include <QUrl>
+
+namespace editor {
+
+namespace {
+
+constexpr int kRecentFiles = 4;
+constexpr const char* kRecentSection = "Recent File List";
+
+QIcon CommandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
+    return QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
+}
+
+enum class Drawn { Cut, Copy, Paste };
+
+// Cut, Copy and Paste have no standard pixmap of the style to fall back on
+// where the desktop has no icon theme: these are drawn here.
+QIcon DrawnIcon(Drawn kind) {
+    QPixmap image(32, 32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(60, 60, 70), paper(250, 250, 250), accent(40, 110, 200);
+    auto page = [&](const QRectF& r) {
+        p.setPen(QPen(ink, 1.5));
+        p.setBrush(paper);
+        p.drawRect(r);
+        p.setPen(QPen(QColor(150, 150, 160), 1.2));
+        for (double y = r.top() + 5; y < r.bottom() - 3; y += 4) p.drawLine(QPointF(r.left() + 3, y), QPointF(r.right() - 3, y));
+    };
+    switch (kind) {
+        case Drawn::Cut:
+            p.setPen(QPen(ink, 2.2, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(10, 4), QPointF(20, 20));
+            p.drawLine(QPointF(22, 4), QPointF(12, 20));
+            p.setPen(QPen(accent, 2.4));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QPointF(10, 24), 4.5, 4.5);
+            p.drawEllipse(QPointF(22, 24), 4.5, 4.5);
+            break;
+        case Drawn::Copy:
+            page(QRectF(4.5, 3.5, 15, 19));
+            page(QRectF(12.5, 9.5, 15, 19));
+            break;
+        case Drawn::Paste:
+            p.setPen(QPen(ink, 1.5));
+            p.setBrush(QColor(190, 140, 80));
+            p.drawRoundedRect(QRectF(4.5, 5.5, 19, 23), 2, 2);
+            p.setBrush(QColor(200, 200, 205));
+            p.drawRoundedRect(QRectF(9.5, 2.5, 9, 5), 1.5, 1.5);
+            page(QRectF(13.5, 12.5, 14, 17));
+            break;
+    }
+    p.end();
+    return QIcon(image);
+}
+
+QIcon CommandIcon(const char* themeName, Drawn fallback) { return QIcon::fromTheme(themeName, DrawnIcon(fallback)); }
+
+// The edit control with the focus, for the Edit commands.
+QLineEdit* FocusedEdit() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
+
+std::string AskSavePath(QWidget* parent, const QString& title, const std::string& proposed) {
+    return QFileDialog::getSaveFileName(parent, title, QString::fromStdString(proposed), "Vellora Jobs (*.vlj)")
+        .toStdString();
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(parent), m_doc(doc) {
+    setAcceptDrops(true);
+    m_askSavePath = [this](const QString& title, const std::string& proposed) {
+        return AskSavePath(this, title, proposed);
+    };
+    auto command = [this](const char* text, const char* tip, const QIcon& icon = QIcon()) {
+        auto* action = new QAction(icon, text, this);
+        action->setStatusTip(tip);
+        return action;
+    };
+    m_new = command("&New", "Create a new backup job", CommandIcon("document-new", QStyle::SP_FileIcon));
+    m_new->setShortcut(QKeySequence::New);
+    m_new->setIconText("New");
+    m_open = command("&Open...", "Open a backup job, backup file or zip file",
+                     CommandIcon("document-open", QStyle::SP_DialogOpenButton));
+    m_open->setShortcut(QKeySequence::Open);
+    m_open->setIconText("Open");
+    m_save = command("&Save", "Save the backup job", CommandIcon("document-save", QStyle::SP_DialogSaveButton));
+    m_save->setShortcut(QKeySequence::Save);
+    m_save->setIconText("Save");
+    m_saveAs = command("Save &As...", "Save the backup job under a new name");
+    m_deleteJob = command("&Delete a job", "Delete a backup job, its schedule and its index");
+    QAction* exit = command("E&xit", "Quit the application");
+    QAction* undo = command("&Undo", "Undo the last action", CommandIcon("edit-undo", QStyle::SP_ArrowBack));
+    QAction* cut = command("Cu&t", "Cut the selection", CommandIcon("edit-cut", Drawn::Cut));
+    QAction* copy = command("&Copy", "Copy the selection", CommandIcon("edit-copy", Drawn::Copy));
+    QAction* paste = command("&Paste", "Insert the clipboard", CommandIcon("edit-paste", Drawn::Paste));
+    undo->setShortcut(QKeySequence::Undo);
+    cut->setShortcut(QKeySequence::Cut);
+    copy->setShortcut(QKeySequence::Copy);
+    paste->setShortcut(QKeySequence::Paste);
+    undo->setIconText("Undo");
+    cut->setIconText("Cut");
+    copy->setIconText("Copy");
+    paste->setIconText("Paste");
+    m_runBackup = command("&Run Backup", "Run this backup job now",
+                          CommandIcon("media-playback-start", QStyle::SP_MediaPlay));
+    m_runBackup->setIconText("Run Backup");
+    m_about = command("&About Vellora...", "Display program information",
+                      CommandIcon("help-about", QStyle::SP_MessageBoxInformation));
+    m_about->setIconText("About");
+    QAction* help = command("&Help Topics", "List Help topics");
+    QAction* toolbarShown = command("&Toolbar", "Show or hide the toolbar");
+    QAction* statusShown = command("&Status Bar", "Show or hide the status bar");
+    toolbarShown->setCheckable(true);
+    statusShown->setCheckable(true);
+    toolbarShown->setChecked(true);
+    statusShown->setChecked(true);
+
+    m_fileMenu = menuBar()->addMenu("&File");
+    m_fileMenu->addActions({m_new, m_open, m_save, m_saveAs});
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(m_deleteJob);
+    m_recentSeparator = m_fileMenu->addSeparator();
+    for (int i = 0; i < kRecentFiles; ++i) {
+        auto* recent = new QAction(this);
+        connect(recent, &QAction::triggered, this, [this, recent] {
+            if (SaveModified()) OpenFile(recent->data().toString().toStdString());
+        });
+        m_recentActions.push_back(recent);
+        m_fileMenu->addAction(recent);
+    }
+    m_fileMenu->addSeparator();
+    m_fileMenu->addAction(exit);
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->addActions({undo, cut, copy, paste});
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addActions({toolbarShown, statusShown});
+    QMenu* tools = menuBar()->addMenu("&Tools");
+    tools->addAction(m_runBackup);
+    QMenu* helpMenu = menuBar()->addMenu("&Help");
+    helpMenu->addActions({help, m_about});
+
+    m_toolbar = addToolBar("Main Toolbar");
+    m_toolbar->setMovable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->addActions({m_new, m_open, m_save});
+    m_toolbar->addSeparator();
+    m_toolbar->addActions({cut, copy, paste, undo});
+    m_toolbar->addSeparator();
+    m_toolbar->addAction(m_about);
+    m_toolbar->addSeparator();
+    m_toolbar->addAction(m_runBackup);
+
+    // The caption bar under the toolbar: the document's icon and title.
+    addToolBarBreak();
+    QToolBar* captionBar = addToolBar("Caption");
+    captionBar->setMovable(false);
+    m_captionIcon = new QLabel(captionBar);
+    m_caption = new QLabel(captionBar);
+    QFont bold = m_caption->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+    m_caption->setFont(bold);
+    m_caption->setContentsMargins(4, 2, 6, 2);
+    captionBar->addWidget(m_captionIcon);
+    captionBar->addWidget(m_caption);
+
+    m_tabs = new QTabWidget(this);
+    setCentralWidget(m_tabs);
+    m_status = new CProgressStatusBar(this);
+    setStatusBar(m_status);
+
+    connect(m_new, &QAction::triggered, this, [this] {
+        if (SaveModified()) NewJob();
+    });
+    connect(m_open, &QAction::triggered, this, [this] {
+        if (!SaveModified()) return;
+        const QString chosen = QFileDialog::getOpenFileName(
+            this, "Open", QString::fromStdString(jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).GetJobFolder()),
+            "Vellora Jobs (*.vlj);;Vellora Files (*.velarc);;Zip Files (*.zip)");
+        if (!chosen.isEmpty()) OpenFile(chosen.toStdString());
+    });
+    connect(m_save, &QAction::triggered, this, &CMainFrame::Save);
+    connect(m_saveAs, &QAction::triggered, this, &CMainFrame::SaveAs);
+    connect(m_deleteJob, &QAction::triggered, this, &CMainFrame::DeleteJob);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(undo, &QAction::triggered, this, [] {
+        if (QLineEdit* e = FocusedEdit()) e->undo();
+    });
+    connect(cut, &QAction::triggered, this, [] {
+        if (QLineEdit* e = FocusedEdit()) e->cut();
+    });
+    connect(copy, &QAction::triggered, this, [] {
+        if (QLineEdit* e = FocusedEdit()) e->copy();
+    });
+    connect(paste, &QAction::triggered, this, [] {
+        if (QLineEdit* e = FocusedEdit()) e->paste();
+    });
+    connect(toolbarShown, &QAction::toggled, m_toolbar, &QWidget::setVisible);
+    connect(statusShown, &QAction::toggled, m_status, &QWidget::setVisible);
+    connect(m_runBackup, &QAction::triggered, this, [this] {
+        RunBackup(m_doc, [this] { return Save(); }, QCoreApplication::applicationDirPath().toStdString(), m_start);
+    });
+    connect(help, &QAction::triggered, this, [] {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/index.html"));
+    });
+    connect(m_about, &QAction::triggered, this, [this] {
+        QMessageBox::about(this, "About Vellora", QString("Vellora Version ") + VELLORA_VERSION);
+    });
+
+    ShowRecentFiles();
+    resize(940, 640);
+    ShowDocument();
+}
+
+QString CMainFrame::DocumentTitle() const {
+    const std::string& path = m_doc.GetPathName();
+    return path.empty() ? QString("Untitled") : QString::fromStdString(platform::FileNamePart(path));
+}
+
+QStringList CMainFrame::ToolbarTexts() const {
+    QStringList texts;
+    for (QAction* a : m_toolbar->actions()) texts << (a->isSeparator() ? QString() : a->iconText());
+    return texts;
+}
+
+void CMainFrame::ShowDocument() {
+    const QString title = DocumentTitle();
+    setWindowTitle(title + " - Vellora");
+    m_caption->setText(title);
+    const bool job = m_doc.m_nDocKind == jobmodel::kDocJob;
+    const QIcon icon = job ? QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView)
+                           : QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon);
+    m_captionIcon->setPixmap(icon.pixmap(20, 20));
+    setUpdatesEnabled(false);
+    while (m_tabs->count()) {
+        QWidget* page = m_tabs->widget(0);
+        m_tabs->removeTab(0);
+        delete page;
+    }
+    m_backupTab = nullptr;
+    if (job) {
+        m_backupTab = new CBackupTab(m_doc, [this] { Modified(); }, m_tabs);
+        m_tabs->addTab(m_backupTab, "Backup");
+    }
+    setUpdatesEnabled(true);
+    m_runBackup->setEnabled(job);
+    m_saveAs->setEnabled(job && !m_doc.GetPathName().empty());
+    m_doc.SetModifiedFlag(false);
+    setWindowModified(false);
+}
+
+void CMainFrame::Modified() {
+    m_doc.SetModifiedFlag();
+    setWindowModified(true);
+}
+
+bool CMainFrame::NewJob() {
+    if (!m_doc.OnNewDocument()) return false;
+    ShowDocument();
+    return true;
+}
+
+bool CMainFrame::OpenFile(const std::string& path) {
+    if (!m_doc.OnOpenDocument(path)) {
+        // The document is cleared by a failed load: a new job takes its place.
+        NewJob();
+        return false;
+    }
+    AddRecentFile(path);
+    ShowDocument();
+    return true;
+}
+
+bool CMainFrame::Save() {
+    if (m_doc.m_nDocKind != jobmodel::kDocJob) return false;
+    // Every page checks its data before anything is written.
+    if (m_backupTab && !m_backupTab->SaveToJob()) return false;
+    std::string path = m_doc.GetPathName();
+    if (path.empty()) {
+        const std::string folder = jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).GetJobFolder();
+        path = m_askSavePath("Save As", (folder.empty() ? "" : folder + "/") + "Untitled.vlj");
+        if (path.empty()) return false;
+    }
+    if (!m_doc.OnSaveDocument(path)) return false;
+    AddRecentFile(path);
+    setWindowTitle(DocumentTitle() + " - Vellora");
+    m_caption->setText(DocumentTitle());
+    m_saveAs->setEnabled(true);
+    setWindowModified(false);
+    return true;
+}
+
+bool CMainFrame::SaveAs() {
+    if (m_doc.m_nDocKind != jobmodel::kDocJob || m_doc.GetPathName().empty()) return false;
+    if (m_backupTab && !m_backupTab->SaveToJob()) return false;
+    const std::string oldPath = m_doc.GetPathName();
+    const std::string path = m_askSavePath("Save As", oldPath);
+    if (path.empty() || !m_doc.OnSaveDocument(path)) return false;
+    if (!platform::SamePath(path, oldPath)) {
+        platform::Messages().Show("Scheduling details have not been copied to the new backup job.\nPlease remember to "
+                                  "create a new schedule for this job if required.",
+                                  "Vellora", platform::MB_OK | platform::MB_ICONINFORMATION);
+        m_doc.m_ScheduleSettings.SetDefaults();
+        m_doc.OnSaveDocument(path);
+    }
+    AddRecentFile(path);
+    ShowDocument();
+    return true;
+}
+
+bool CMainFrame::SaveModified() {
+    if (!m_doc.IsModified()) return true;
+    const int answer = platform::Messages().Show("Save changes to " + DocumentTitle().toStdString() + "?", "Vellora",
+                                                 platform::MB_YESNOCANCEL | platform::MB_ICONEXCLAMATION);
+    if (answer == platform::IDCANCEL) return false;
+    return answer == platform::IDNO || Save();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (SaveModified())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+    event->acceptProposedAction();
+    if (SaveModified()) OpenFile(urls.front().toLocalFile().toStdString());
+}
+
+void CMainFrame::AddRecentFile(const std::string& path) {
+    std::vector<std::string> files = {path};
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const std::string file = GetProfileString(kRecentSection, "File" + std::to_string(i));
+        if (!file.empty() && !platform::SamePath(file, path) && files.size() < kRecentFiles) files.push_back(file);
+    }
+    for (size_t i = 0; i < files.size(); ++i) WriteProfileString(kRecentSection, "File" + std::to_string(i + 1), files[i]);
+    ShowRecentFiles();
+}
+
+void CMainFrame::ShowRecentFiles() {
+    bool any = false;
+    for (int i = 0; i < kRecentFiles; ++i) {
+        const std::string file = GetProfileString(kRecentSection, "File" + std::to_string(i + 1));
+        QAction* action = m_recentActions[static_cast<size_t>(i)];
+        action->setVisible(!file.empty());
+        action->setText(QString("&%1 %2").arg(i + 1).arg(QString::fromStdString(file)));
+        action->setData(QString::fromStdString(file));
+        any = any || !file.empty();
+    }
+    m_recentSeparator->setVisible(any);
+}
+
+void CMainFrame::DeleteJob() {
+    const QString folder =
+        QString::fromStdString(jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).GetJobFolder());
+    QFileDialog dialog(this, "Delete Job", folder, "Vellora Jobs (*.vlj)");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::Accept, "Delete");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    jobmodel::DeleteJobFiles(dialog.selectedFiles().front().toStdString(), m_doc.GetPathName());
+}
+
+}  // namespace editor

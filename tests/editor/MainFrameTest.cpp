@@ -1,0 +1,152 @@
+#include "editor/EditorStartup.h"
+#include "editor/MainFrame.h"
+
+#include "editor/Profile.h"
+#include "platform/Registry.h"
+#include "tests/support/InstalledMessages.h"
+#include "tests/support/IsolatedUser.h"
+#include "tests/support/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QTest>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+using namespace editor;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    testsupport::IsolatedUser user;
+    testsupport::InstalledMessages messages;
+    jobmodel::CAppDoc doc{jobmodel::DocHost::Editor};
+    std::string data, job;
+
+    void SetUp() override {
+        data = user.Root() + "/data";
+        testsupport::WriteFile(data + "/Letters/ann.txt", "a");
+        job = user.Root() + "/Jobs/Daily.vlj";
+        jobmodel::CAppDoc saved(jobmodel::DocHost::Editor);
+        saved.OnNewDocument();
+        saved.m_BackupSettings.m_strBackupFile = user.Root() + "/backups/Daily.velarc";
+        saved.m_BackupSettings.m_items.AddItem(data + "/Letters", 6, 16);
+        fs::create_directories(user.Root() + "/Jobs");
+        ASSERT_TRUE(saved.OnSaveDocument(job));
+    }
+};
+
+}  // namespace
+
+TEST(EditorCommandLine, TheLastParameterDecidesWhetherToRunTheBackup) {
+    const struct {
+        std::vector<std::string> parameters;
+        std::string file;
+        bool runBackup;
+    } cases[] = {{{"/jobs/a.vlj", "/backup"}, "/jobs/a.vlj", true},
+                 {{"/jobs/a.vlj", "/BACKUP"}, "/jobs/a.vlj", true},
+                 {{"/backup", "/jobs/a.vlj"}, "/jobs/a.vlj", false},
+                 {{"/jobs/a.vlj"}, "/jobs/a.vlj", false},
+                 {{}, "", false}};
+    for (const auto& c : cases) {
+        const auto line = ParseCommandLine(c.parameters);
+        EXPECT_EQ(line.file, c.file);
+        EXPECT_EQ(line.runBackup, c.runBackup);
+    }
+}
+
+TEST_F(MainFrameTest, AJobOpensWithItsPagesCommandsAndTitle) {
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.OpenFile(job));
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_EQ(frame.windowTitle(), "Daily.vlj - Vellora");
+    EXPECT_EQ(frame.ToolbarTexts(), (QStringList{"New", "Open", "Save", "", "Cut", "Copy", "Paste", "Undo", "", "About",
+                                                 "", "Run Backup"}));
+    ASSERT_EQ(frame.Tabs()->count(), 1);
+    EXPECT_EQ(frame.Tabs()->tabText(0), "Backup");
+    EXPECT_TRUE(frame.m_runBackup->isEnabled());
+    EXPECT_TRUE(frame.m_saveAs->isEnabled());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(GetProfileString("Recent File List", "File1"), job);
+
+    frame.Status()->ShowStatusProgress(40, "Reading backup contents...");
+    EXPECT_EQ(frame.Status()->Progress(), 40);
+    EXPECT_EQ(frame.Status()->Message(), "Reading backup contents...");
+    fs::create_directories(SCREENSHOT_DIR);
+    EXPECT_TRUE(frame.grab().save(SCREENSHOT_DIR "/editor-window.png"));
+    frame.Status()->ClearStatusProgress();
+    EXPECT_EQ(frame.Status()->Progress(), 0);
+    EXPECT_EQ(frame.Status()->Message(), "For Help, press F1");
+
+    EXPECT_TRUE(frame.NewJob());
+    EXPECT_EQ(frame.windowTitle(), "Untitled - Vellora");
+    EXPECT_FALSE(frame.m_saveAs->isEnabled());
+}
+
+TEST_F(MainFrameTest, ChangesAreSavedOrDiscardedOnlyAsTheUserSays) {
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.OpenFile(job));
+    const std::string before = testsupport::ReadFile(job);
+    frame.BackupTab()->m_description->setText("changed");
+    emit frame.BackupTab()->m_description->textEdited("changed");
+    ASSERT_TRUE(doc.IsModified());
+    for (const int answer : {platform::IDCANCEL, platform::IDNO}) {
+        messages.Answer(answer);
+        QCloseEvent close;
+        QApplication::sendEvent(&frame, &close);
+        EXPECT_EQ(close.isAccepted(), answer == platform::IDNO);
+        EXPECT_EQ(messages.Texts().back(), "Save changes to Daily.vlj?");
+        EXPECT_EQ(messages.Messages().back().style, platform::MB_YESNOCANCEL | platform::MB_ICONEXCLAMATION);
+    }
+    EXPECT_EQ(testsupport::ReadFile(job), before);
+    // Yes saves; a page that refuses its data keeps the job unsaved.
+    ASSERT_TRUE(frame.Save());
+    jobmodel::CAppDoc saved(jobmodel::DocHost::Editor);
+    ASSERT_TRUE(saved.OnOpenDocument(job));
+    EXPECT_EQ(saved.m_BackupSettings.m_strDescription, "changed");
+    frame.BackupTab()->m_view->ClickStateImage(*frame.BackupTab()->Tree().FindPath(data + "/Letters"));
+    messages.Clear();
+    EXPECT_FALSE(frame.Save());
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"There are no files selected for backup !!"});
+}
+
+TEST_F(MainFrameTest, ANewJobIsSavedWhereTheUserSaysAndSaveAsDropsTheSchedule) {
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.NewJob());
+    const std::string first = user.Root() + "/Jobs/Weekly.vlj", second = user.Root() + "/Jobs/Monthly.vlj";
+    std::string answer = first;
+    frame.m_askSavePath = [&](const QString&, const std::string&) { return answer; };
+    frame.BackupTab()->Tree().SelectPath(data, selection::kFolderTree, true);
+    frame.BackupTab()->m_backupFile->setText(QString::fromStdString(user.Root() + "/backups/Weekly.velarc"));
+    ASSERT_TRUE(frame.Save());
+    EXPECT_TRUE(fs::exists(first));
+    EXPECT_EQ(frame.windowTitle(), "Weekly.vlj - Vellora");
+    answer = second;
+    ASSERT_TRUE(frame.SaveAs());
+    EXPECT_EQ(messages.Texts().back(), "Scheduling details have not been copied to the new backup job.\nPlease "
+                                       "remember to create a new schedule for this job if required.");
+    EXPECT_EQ(frame.windowTitle(), "Monthly.vlj - Vellora");
+    EXPECT_EQ(GetProfileString("Recent File List", "File1"), second);
+    EXPECT_EQ(GetProfileString("Recent File List", "File2"), first);
+}
+
+TEST_F(MainFrameTest, BackupSwitchStartsTheRunnerAndShowsNoWindow) {
+    // The registered runner writes down its arguments.
+    const std::string runner = user.Root() + "/bin/gorvex";
+    testsupport::WriteFile(runner, "#!/bin/sh\necho \"[$1]\" > \"" + user.Root() + "/arguments\"\n");
+    fs::permissions(runner, fs::perms::owner_all);
+    platform::registry::SetValue(platform::registry::Hive::LocalMachine,
+                                 "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Gorvex.exe", "",
+                                 platform::RegValue::String(runner));
+    const auto result = testsupport::RunProgram(VELLORA_PROGRAM, {job, "/backup"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (int i = 0; i < 500 && testsupport::ReadFile(user.Root() + "/arguments").empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testsupport::ReadFile(user.Root() + "/arguments"), "[" + job + "]\n");
+}
