@@ -260,9 +260,15 @@ void CMainFrame::ShowDocument() {
         delete page;
     }
     m_backupTab = nullptr;
+    m_optionsTab = nullptr;
+    m_loggingTab = nullptr;
     if (job) {
         m_backupTab = new CBackupTab(m_doc, [this] { Modified(); }, m_tabs);
         m_tabs->addTab(m_backupTab, "Backup");
+        m_optionsTab = new COptionsTab(m_doc, [this] { Modified(); }, m_tabs);
+        m_tabs->addTab(m_optionsTab, "Options");
+        m_loggingTab = new CLoggingTab(m_doc, [this] { Modified(); }, [this] { return Save(); }, m_tabs);
+        m_tabs->addTab(m_loggingTab, "Logging");
     }
     setUpdatesEnabled(true);
     m_runBackup->setEnabled(job);
@@ -293,10 +299,15 @@ bool CMainFrame::OpenFile(const std::string& path) {
     return true;
 }
 
+bool CMainFrame::SavePages() {
+    return (!m_backupTab || m_backupTab->SaveToJob()) && (!m_optionsTab || m_optionsTab->SaveToJob()) &&
+           (!m_loggingTab || m_loggingTab->SaveToJob());
+}
+
 bool CMainFrame::Save() {
     if (m_doc.m_nDocKind != jobmodel::kDocJob) return false;
     // Every page checks its data before anything is written.
-    if (m_backupTab && !m_backupTab->SaveToJob()) return false;
+    if (!SavePages()) return false;
     std::string path = m_doc.GetPathName();
     if (path.empty()) {
         const std::string folder = jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).GetJobFolder();
@@ -314,7 +325,7 @@ bool CMainFrame::Save() {
 
 bool CMainFrame::SaveAs() {
     if (m_doc.m_nDocKind != jobmodel::kDocJob || m_doc.GetPathName().empty()) return false;
-    if (m_backupTab && !m_backupTab->SaveToJob()) return false;
+    if (!SavePages()) return false;
     const std::string oldPath = m_doc.GetPathName();
     const std::string path = m_askSavePath("Save As", oldPath);
     if (path.empty() || !m_doc.OnSaveDocument(path)) return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/BackupTab.h"
+#include "editor/OptionsTabs.h"
 #include "editor/ProgressStatusBar.h"
 #include "editor/RunnerLaunch.h"
 #include "jobmodel/AppDoc.h"
@@ -29,6 +30,8 @@ public:
 
     CProgressStatusBar* Status() { return m_status; }
     CBackupTab* BackupTab() { return m_backupTab; }
+    COptionsTab* OptionsTab() { return m_optionsTab; }
+    CLoggingTab* LoggingTab() { return m_loggingTab; }
     QTabWidget* Tabs() { return m_tabs; }
     // Toolbar entries in order, separators as empty texts.
     QStringList ToolbarTexts() const;
@@ -58,10 +61,14 @@ private:
     void AddRecentFile(const std::string& path);
     void ShowRecentFiles();
     void DeleteJob();
+    // Every page checks and stores its data; false when one refuses.
+    bool SavePages();
 
     jobmodel::CAppDoc& m_doc;
     QTabWidget* m_tabs;
     CBackupTab* m_backupTab = nullptr;
+    COptionsTab* m_optionsTab = nullptr;
+    CLoggingTab* m_loggingTab = nullptr;
     QLabel* m_caption;
     QLabel* m_captionIcon;
     QToolBar* m_toolbar;

@@ -68,8 +68,10 @@ TEST_F(MainFrameTest, AJobOpensWithItsPagesCommandsAndTitle) {
     EXPECT_EQ(frame.windowTitle(), "Daily.vlj - Vellora");
     EXPECT_EQ(frame.ToolbarTexts(), (QStringList{"New", "Open", "Save", "", "Cut", "Copy", "Paste", "Undo", "", "About",
                                                  "", "Run Backup"}));
-    ASSERT_EQ(frame.Tabs()->count(), 1);
+    ASSERT_EQ(frame.Tabs()->count(), 3);
     EXPECT_EQ(frame.Tabs()->tabText(0), "Backup");
+    EXPECT_EQ(frame.Tabs()->tabText(1), "Options");
+    EXPECT_EQ(frame.Tabs()->tabText(2), "Logging");
     EXPECT_TRUE(frame.m_runBackup->isEnabled());
     EXPECT_TRUE(frame.m_saveAs->isEnabled());
     EXPECT_FALSE(doc.IsModified());
