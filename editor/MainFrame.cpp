@@ -1,5 +1,6 @@
 #include "editor/MainFrame.h"
 
+#include "desktop/Help.h"
 #include "editor/Profile.h"
 #include "jobmodel/DeleteJob.h"
 #include "jobmodel/SettingsRegistry.h"
@@ -221,10 +222,12 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     connect(m_runBackup, &QAction::triggered, this, [this] {
         RunBackup(m_doc, [this] { return Save(); }, QCoreApplication::applicationDirPath().toStdString(), m_start);
     });
-    connect(help, &QAction::triggered, this, [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help/index.html"));
-    });
+    connect(help, &QAction::triggered, this, [] { desktop::ShowHelpPage("index.html"); });
+    // F1: the page of the active tab.
+    auto* contextHelp = new QAction(this);
+    contextHelp->setShortcut(QKeySequence::HelpContents);
+    addAction(contextHelp);
+    connect(contextHelp, &QAction::triggered, this, [this] { desktop::ShowHelpPage(HelpTopic()); });
     connect(m_about, &QAction::triggered, this, [this] {
         QMessageBox::about(this, "About Vellora", QString("Vellora Version ") + VELLORA_VERSION);
     });
@@ -237,6 +240,13 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
 QString CMainFrame::DocumentTitle() const {
     const std::string& path = m_doc.GetPathName();
     return path.empty() ? QString("Untitled") : QString::fromStdString(platform::FileNamePart(path));
+}
+
+QString CMainFrame::HelpTopic() const {
+    const QString tab = m_tabs->count() ? m_tabs->tabText(m_tabs->currentIndex()) : QString();
+    for (const char* known : {"Backup", "Scheduler", "Options", "Logging", "Restore"})
+        if (tab == known) return QString("Backup/OptionTabs/Tab_%1.htm").arg(tab);
+    return "index.html";
 }
 
 QStringList CMainFrame::ToolbarTexts() const {

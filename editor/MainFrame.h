@@ -35,6 +35,8 @@ public:
     QTabWidget* Tabs() { return m_tabs; }
     // Toolbar entries in order, separators as empty texts.
     QStringList ToolbarTexts() const;
+    // The help page F1 opens: the active tab's.
+    QString HelpTopic() const;
     // The document title, as the caption bar and the window title show it.
     QString DocumentTitle() const;
 

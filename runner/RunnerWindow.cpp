@@ -5,6 +5,7 @@
 #include "platform/MessagePump.h"
 #include "platform/MessageService.h"
 #include "runner/SoundPlayer.h"
+#include "desktop/Help.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,12 +38,7 @@ QIcon CommandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
 
 }  // namespace
 
-QString HelpContentsPath() {
-    // Beside the program in a build tree, in the shared data folder once installed.
-    const QString beside = QCoreApplication::applicationDirPath() + "/help/index.html";
-    const QString installed = QCoreApplication::applicationDirPath() + "/../share/vellora/help/index.html";
-    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : QFileInfo(installed).canonicalFilePath();
-}
+QString HelpContentsPath() { return desktop::HelpPage("index.html"); }
 
 RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegistry& settings)
     : m_doc(doc), m_settings(settings) {

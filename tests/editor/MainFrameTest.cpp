@@ -74,6 +74,14 @@ TEST_F(MainFrameTest, AJobOpensWithItsPagesCommandsAndTitle) {
     EXPECT_EQ(frame.Tabs()->tabText(2), "Logging");
     EXPECT_TRUE(frame.m_runBackup->isEnabled());
     EXPECT_TRUE(frame.m_saveAs->isEnabled());
+    // F1 opens the active tab's page, which the help holds.
+    for (int tab = 0; tab < frame.Tabs()->count(); ++tab) {
+        frame.Tabs()->setCurrentIndex(tab);
+        const QString topic = "Backup/OptionTabs/Tab_" + frame.Tabs()->tabText(tab) + ".htm";
+        EXPECT_EQ(frame.HelpTopic(), topic);
+        EXPECT_TRUE(fs::exists(VELLORA_SOURCE_DIR "/resources/help/" + topic.toStdString())) << topic.toStdString();
+    }
+    frame.Tabs()->setCurrentIndex(0);
     EXPECT_FALSE(doc.IsModified());
     EXPECT_EQ(GetProfileString("Recent File List", "File1"), job);
 
