@@ -23,6 +23,13 @@ QPalette PaletteFor(int skin) {
     return p;
 }
 
+void Show(int skin) {
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        app->setStyle(QStyleFactory::create("Fusion"));
+        app->setPalette(PaletteFor(skin));
+    }
+}
+
 }  // namespace
 
 int ApplySkin() {
@@ -33,14 +40,15 @@ int ApplySkin() {
         value.type == platform::REG_DWORD && value.data.size() == 4)
         skin = static_cast<unsigned char>(value.data[0]) | (static_cast<unsigned char>(value.data[1]) << 8) |
                (static_cast<unsigned char>(value.data[2]) << 16) | (static_cast<unsigned char>(value.data[3]) << 24);
-    if (skin < 1 || skin > 3) {
-        skin = 2;
-        platform::registry::SetValue(platform::registry::Hive::CurrentUser, kSkinKey, "Skin", platform::RegValue::DWord(2));
-    }
-    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        app->setStyle(QStyleFactory::create("Fusion"));
-        app->setPalette(PaletteFor(skin));
-    }
+    if (skin < 1 || skin > 3) return SetSkin(2);
+    Show(skin);
+    return skin;
+}
+
+int SetSkin(int skin) {
+    platform::registry::SetValue(platform::registry::Hive::CurrentUser, kSkinKey, "Skin",
+                                 platform::RegValue::DWord(static_cast<uint32_t>(skin)));
+    Show(skin);
     return skin;
 }
 

@@ -6,5 +6,7 @@ namespace desktop {
 // A missing or unknown value gives 2, which is written back. Returns the
 // look applied.
 int ApplySkin();
+// A skin command: the look changes at once and is kept.
+int SetSkin(int skin);
 
 }  // namespace desktop

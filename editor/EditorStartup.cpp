@@ -1,7 +1,6 @@
 #include "editor/EditorStartup.h"
 
 #include "desktop/MessageBoxes.h"
-#include "desktop/Skin.h"
 #include "editor/MainFrame.h"
 #include "editor/RunnerLaunch.h"
 #include "jobmodel/SettingsRegistry.h"
@@ -95,7 +94,6 @@ int RunEditor(int argc, char** argv) {
     }
     jobmodel::ChooseSettingsRoot();
     jobmodel::CAppDoc doc(jobmodel::DocHost::Editor);
-    desktop::ApplySkin();
     CMainFrame frame(doc);
     QObject::connect(&frame, &QWidget::windowTitleChanged, &frame,
                      [&](const QString& title) { instance.SetTitle(title.toStdString()); });

@@ -1,12 +1,14 @@
 #include "editor/MainFrame.h"
 
 #include "desktop/Help.h"
+#include "desktop/Skin.h"
 #include "editor/Profile.h"
 #include "jobmodel/DeleteJob.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -156,6 +158,16 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     edit->addActions({undo, cut, copy, paste});
     QMenu* view = menuBar()->addMenu("&View");
     view->addActions({toolbarShown, statusShown});
+    QMenu* skins = view->addMenu("S&kin");
+    auto* skinGroup = new QActionGroup(this);
+    const int current = desktop::ApplySkin();
+    for (const auto& [label, skin] : {std::pair{"2002 Style", 1}, std::pair{"2003 Style", 2}, std::pair{"2005 Style", 3}}) {
+        QAction* choice = skins->addAction(label);
+        choice->setCheckable(true);
+        choice->setChecked(skin == current);
+        skinGroup->addAction(choice);
+        connect(choice, &QAction::triggered, this, [skin = skin] { desktop::SetSkin(skin); });
+    }
     QMenu* tools = menuBar()->addMenu("&Tools");
     tools->addAction(m_runBackup);
     QMenu* helpMenu = menuBar()->addMenu("&Help");

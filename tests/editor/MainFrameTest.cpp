@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QTest>
 
 #include <chrono>
@@ -159,4 +160,26 @@ TEST_F(MainFrameTest, BackupSwitchStartsTheRunnerAndShowsNoWindow) {
     for (int i = 0; i < 500 && testsupport::ReadFile(user.Root() + "/arguments").empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(testsupport::ReadFile(user.Root() + "/arguments"), "[" + job + "]\n");
+}
+
+TEST_F(MainFrameTest, TheSkinMenuShowsAndKeepsTheLook) {
+    const std::string key = "Software\\Vellora Ltd.\\Vellora\\Vellora\\Settings";
+    platform::registry::SetValue(platform::registry::Hive::CurrentUser, key, "Skin", platform::RegValue::DWord(0));
+    CMainFrame frame(doc);
+    QMenu* skins = nullptr;
+    for (QAction* menu : frame.menuBar()->actions())
+        if (menu->text() == "&View")
+            for (QAction* item : menu->menu()->actions())
+                if (item->text() == "S&kin") skins = item->menu();
+    ASSERT_NE(skins, nullptr);
+    const auto items = skins->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_TRUE(items[1]->isChecked());  // 0 is no look: 2003 Style, written back
+    platform::RegValue value;
+    ASSERT_EQ(platform::registry::QueryValue(platform::registry::Hive::CurrentUser, key, "Skin", value), 0);
+    EXPECT_EQ(value, platform::RegValue::DWord(2));
+    items[2]->trigger();
+    EXPECT_TRUE(items[2]->isChecked());
+    ASSERT_EQ(platform::registry::QueryValue(platform::registry::Hive::CurrentUser, key, "Skin", value), 0);
+    EXPECT_EQ(value, platform::RegValue::DWord(3));
 }
