@@ -3,6 +3,7 @@
 #include "desktop/Help.h"
 #include "desktop/Skin.h"
 #include "editor/Profile.h"
+#include "editor/ProgramOptionsDialog.h"
 #include "jobmodel/DeleteJob.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
@@ -168,8 +169,11 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
         skinGroup->addAction(choice);
         connect(choice, &QAction::triggered, this, [skin = skin] { desktop::SetSkin(skin); });
     }
+    m_options = command("&Options", "Change the program's options",
+                        CommandIcon("preferences-system", QStyle::SP_FileDialogDetailedView));
+    m_options->setIconText("Options");
     QMenu* tools = menuBar()->addMenu("&Tools");
-    tools->addAction(m_runBackup);
+    tools->addActions({m_runBackup, m_options});
     QMenu* helpMenu = menuBar()->addMenu("&Help");
     helpMenu->addActions({help, m_about});
 
@@ -181,6 +185,8 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     m_toolbar->addActions({cut, copy, paste, undo});
     m_toolbar->addSeparator();
     m_toolbar->addAction(m_about);
+    m_toolbar->addSeparator();
+    m_toolbar->addAction(m_options);
     m_toolbar->addSeparator();
     m_toolbar->addAction(m_runBackup);
 
@@ -233,6 +239,11 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     connect(statusShown, &QAction::toggled, m_status, &QWidget::setVisible);
     connect(m_runBackup, &QAction::triggered, this, [this] {
         RunBackup(m_doc, [this] { return Save(); }, QCoreApplication::applicationDirPath().toStdString(), m_start);
+    });
+    connect(m_options, &QAction::triggered, this, [this] {
+        const jobmodel::CSettingsRegistry settings(jobmodel::ChooseSettingsRoot());
+        CProgramOptionsDialog dialog(settings, this);
+        dialog.exec();
     });
     connect(help, &QAction::triggered, this, [] { desktop::ShowHelpPage("index.html"); });
     // F1: the page of the active tab.

@@ -46,6 +46,7 @@ public:
     QAction* m_saveAs;
     QAction* m_deleteJob;
     QAction* m_runBackup;
+    QAction* m_options;
     QAction* m_about;
     // Where the save dialog and the runner look; tests point them elsewhere.
     StartProgram m_start = StartDetached();

@@ -68,7 +68,7 @@ TEST_F(MainFrameTest, AJobOpensWithItsPagesCommandsAndTitle) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
     EXPECT_EQ(frame.windowTitle(), "Daily.vlj - Vellora");
     EXPECT_EQ(frame.ToolbarTexts(), (QStringList{"New", "Open", "Save", "", "Cut", "Copy", "Paste", "Undo", "", "About",
-                                                 "", "Run Backup"}));
+                                                 "", "Options", "", "Run Backup"}));
     ASSERT_EQ(frame.Tabs()->count(), 3);
     EXPECT_EQ(frame.Tabs()->tabText(0), "Backup");
     EXPECT_EQ(frame.Tabs()->tabText(1), "Options");
