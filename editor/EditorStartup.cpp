@@ -3,6 +3,7 @@
 #include "desktop/MessageBoxes.h"
 #include "editor/MainFrame.h"
 #include "editor/RunnerLaunch.h"
+#include "editor/TipOfTheDay.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/Instances.h"
@@ -101,6 +102,7 @@ int RunEditor(int argc, char** argv) {
     instance.SetTitle(frame.windowTitle().toStdString());
     shown = &frame;
     frame.show();
+    if (!headless && CTipOfTheDay::ShowAtStartUp()) frame.ShowTip();
     return app.exec();
 }
 

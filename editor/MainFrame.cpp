@@ -4,6 +4,7 @@
 #include "desktop/Skin.h"
 #include "editor/Profile.h"
 #include "editor/ProgramOptionsDialog.h"
+#include "editor/TipDialog.h"
 #include "jobmodel/DeleteJob.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
@@ -174,8 +175,10 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     m_options->setIconText("Options");
     QMenu* tools = menuBar()->addMenu("&Tools");
     tools->addActions({m_runBackup, m_options});
+    QAction* tip = command("Tip of the Day", "Display a tip");
     QMenu* helpMenu = menuBar()->addMenu("&Help");
-    helpMenu->addActions({help, m_about});
+    helpMenu->addActions({help, tip, m_about});
+    connect(tip, &QAction::triggered, this, &CMainFrame::ShowTip);
 
     m_toolbar = addToolBar("Main Toolbar");
     m_toolbar->setMovable(false);
@@ -421,6 +424,13 @@ void CMainFrame::ShowRecentFiles() {
         any = any || !file.empty();
     }
     m_recentSeparator->setVisible(any);
+}
+
+void CMainFrame::ShowTip() {
+    CTipOfTheDay tips;
+    if (!tips.Open(TipsFile())) return;
+    CTipDialog dialog(tips, this);
+    dialog.exec();
 }
 
 void CMainFrame::DeleteJob() {

@@ -25,6 +25,8 @@ public:
     bool OpenFile(const std::string& path);
     bool Save();
     bool SaveAs();
+    // The tip of the day, from the tips file beside the help.
+    void ShowTip();
     // Asks whether to save a changed job; false when the user cancels.
     bool SaveModified();
 
