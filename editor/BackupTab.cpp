@@ -5,6 +5,7 @@
 #include "platform/MessageService.h"
 #include "platform/SpecialFolders.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QRadioButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace editor {
@@ -127,6 +129,23 @@ CBackupTab::CBackupTab(jobmodel::CAppDoc& doc, std::function<void()> modified, Q
         const SelectionNode* node = m_view->NodeFor(item);
         const QString path = node ? QString::fromStdString(m_tree.GetItemPath(*node)) : QString();
         m_path->setText(m_path->fontMetrics().elidedText(path, Qt::ElideMiddle, m_path->width()));
+    });
+    // The file manager's own commands for a node; nothing that cuts, copies,
+    // deletes or renames.
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QTreeWidgetItem* item = m_view->itemAt(at);
+        const SelectionNode* node = m_view->NodeFor(item);
+        if (!node || !node->fileSystemObject) return;
+        m_view->setCurrentItem(item);
+        const std::string path = m_tree.GetItemPath(*node);
+        QMenu menu(this);
+        QAction* open = menu.addAction("&Open");
+        QAction* containing = menu.addAction("Open &Containing Folder");
+        containing->setEnabled(path != "/");
+        QAction* chosen = menu.exec(m_view->viewport()->mapToGlobal(at));
+        const std::string target = chosen == open ? path : chosen == containing ? platform::FolderPart(path) : "";
+        if (!target.empty()) QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(target)));
     });
     connect(m_description, &QLineEdit::textEdited, this, [this] { m_modified(); });
     connect(m_backupFile, &QLineEdit::textEdited, this, [this] { m_modified(); });

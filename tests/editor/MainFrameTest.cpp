@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <chrono>
 #include <filesystem>
@@ -182,4 +183,23 @@ TEST_F(MainFrameTest, TheSkinMenuShowsAndKeepsTheLook) {
     EXPECT_TRUE(items[2]->isChecked());
     ASSERT_EQ(platform::registry::QueryValue(platform::registry::Hive::CurrentUser, key, "Skin", value), 0);
     EXPECT_EQ(value, platform::RegValue::DWord(3));
+}
+
+TEST(DesktopEntry, TheMenuEntryStartsTheEditorForTheFilesTheMimeTypesName) {
+    const std::string entry = testsupport::ReadFile(VELLORA_SOURCE_DIR "/resources/desktop/vellora.desktop");
+    const std::string mime = testsupport::ReadFile(VELLORA_SOURCE_DIR "/resources/desktop/vellora-mime.xml");
+    EXPECT_NE(entry.find("\nExec=vellora %f\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nIcon=vellora\n"), std::string::npos);
+    for (const std::string type : {"application/x-vellora-job", "application/x-vellora-backup"}) {
+        EXPECT_NE(entry.find(type + ";"), std::string::npos) << type;
+        EXPECT_NE(mime.find("<mime-type type=\"" + type + "\">"), std::string::npos) << type;
+    }
+    for (const char* glob : {"*.vlj", "*.velarc"}) EXPECT_NE(mime.find(glob), std::string::npos) << glob;
+    // The mime types and the icon are well-formed XML, or the desktop ignores them.
+    for (const char* file : {"vellora-mime.xml", "vellora.svg"}) {
+        QXmlStreamReader xml(QByteArray::fromStdString(
+            testsupport::ReadFile(std::string(VELLORA_SOURCE_DIR "/resources/desktop/") + file)));
+        while (!xml.atEnd()) xml.readNext();
+        EXPECT_FALSE(xml.hasError()) << file << ": " << xml.errorString().toStdString();
+    }
 }
