@@ -2,6 +2,7 @@
 #include "editor/MainFrame.h"
 
 #include "editor/Profile.h"
+#include "platform/Instances.h"
 #include "platform/Registry.h"
 #include "tests/support/InstalledMessages.h"
 #include "tests/support/IsolatedUser.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QProcess>
 #include <QMenuBar>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -202,4 +204,19 @@ TEST(DesktopEntry, TheMenuEntryStartsTheEditorForTheFilesTheMimeTypesName) {
         while (!xml.atEnd()) xml.readNext();
         EXPECT_FALSE(xml.hasError()) << file << ": " << xml.errorString().toStdString();
     }
+}
+
+TEST_F(MainFrameTest, OpeningAJobAnotherEditorShowsBringsThatEditorForward) {
+    int shown = 0;
+    platform::InstanceRegistration other;
+    ASSERT_TRUE(other.Register("Vellora", "Daily.vlj - Vellora", [&] { ++shown; }));
+    QProcess second;
+    second.start(VELLORA_PROGRAM, {QString::fromStdString(job)});
+    ASSERT_TRUE(second.waitForStarted());
+    for (int i = 0; i < 1000 && second.state() != QProcess::NotRunning; ++i) {
+        QCoreApplication::processEvents();
+        second.waitForFinished(10);
+    }
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_EQ(shown, 1);
 }
