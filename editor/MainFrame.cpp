@@ -82,6 +82,35 @@ QIcon DrawnIcon(Drawn kind) {
 
 QIcon CommandIcon(const char* themeName, Drawn fallback) { return QIcon::fromTheme(themeName, DrawnIcon(fallback)); }
 
+// The document's icon on the caption bar: a job (128), a backup file (158)
+// or a zip file (159).
+QPixmap DocumentIcon(int kind) {
+    QPixmap image(24, 24);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor blue(47, 111, 183), green(31, 138, 76), zip(200, 140, 40);
+    if (kind == jobmodel::kDocJob) {
+        // A folder with a tick: the job's selection.
+        p.setPen(Qt::NoPen);
+        p.setBrush(blue);
+        p.drawRoundedRect(QRectF(2, 6, 20, 15), 2, 2);
+        p.drawRoundedRect(QRectF(2, 4, 9, 5), 1.5, 1.5);
+        p.setBrush(QColor(233, 241, 251));
+        p.drawRoundedRect(QRectF(4, 9, 16, 10), 1.5, 1.5);
+        p.setPen(QPen(green, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({QPointF(8, 14), QPointF(11, 17), QPointF(17, 11)}));
+    } else {
+        // A box with a zipper: green for our backups, amber for other zips.
+        p.setPen(QPen(QColor(60, 60, 70), 1.2));
+        p.setBrush(kind == jobmodel::kDocBackup ? green : zip);
+        p.drawRoundedRect(QRectF(3.5, 3.5, 17, 17), 2.5, 2.5);
+        p.setPen(QPen(Qt::white, 1.6));
+        for (double y = 6; y < 18; y += 3) p.drawLine(QPointF(10.5, y), QPointF(13.5, y));
+    }
+    return image;
+}
+
 // The edit control with the focus, for the Edit commands.
 QLineEdit* FocusedEdit() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
 
@@ -286,9 +315,9 @@ void CMainFrame::ShowDocument() {
     setWindowTitle(title + " - Vellora");
     m_caption->setText(title);
     const bool job = m_doc.m_nDocKind == jobmodel::kDocJob;
-    const QIcon icon = job ? QApplication::style()->standardIcon(QStyle::SP_FileDialogContentsView)
-                           : QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon);
-    m_captionIcon->setPixmap(icon.pixmap(20, 20));
+    const QPixmap icon = DocumentIcon(m_doc.m_nDocKind);
+    m_captionIcon->setPixmap(icon);
+    setWindowIcon(QIcon(icon));
     setUpdatesEnabled(false);
     while (m_tabs->count()) {
         QWidget* page = m_tabs->widget(0);
