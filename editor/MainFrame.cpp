@@ -126,6 +126,16 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     m_askSavePath = [this](const QString& title, const std::string& proposed) {
         return AskSavePath(this, title, proposed);
     };
+    m_pickJobToDelete = [this] {
+        const QString folder =
+            QString::fromStdString(jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).GetJobFolder());
+        QFileDialog dialog(this, "Delete Job", folder, "Vellora Jobs (*.vlj)");
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setLabelText(QFileDialog::Accept, "Delete");
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+        return dialog.selectedFiles().front().toStdString();
+    };
     auto command = [this](const char* text, const char* tip, const QIcon& icon = QIcon()) {
         auto* action = new QAction(icon, text, this);
         action->setStatusTip(tip);
@@ -462,15 +472,6 @@ void CMainFrame::ShowTip() {
     dialog.exec();
 }
 
-void CMainFrame::DeleteJob() {
-    const QString folder =
-        QString::fromStdString(jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).GetJobFolder());
-    QFileDialog dialog(this, "Delete Job", folder, "Vellora Jobs (*.vlj)");
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setLabelText(QFileDialog::Accept, "Delete");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    jobmodel::DeleteJobFiles(dialog.selectedFiles().front().toStdString(), m_doc.GetPathName());
-}
+void CMainFrame::DeleteJob() { jobmodel::DeleteJobFiles(m_pickJobToDelete(), m_doc.GetPathName()); }
 
 }  // namespace editor

@@ -53,6 +53,7 @@ public:
     // Where the save dialog and the runner look; tests point them elsewhere.
     StartProgram m_start = StartDetached();
     std::function<std::string(const QString& title, const std::string& proposed)> m_askSavePath;
+    std::function<std::string()> m_pickJobToDelete;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -21,6 +21,7 @@
 #include <thread>
 
 using namespace editor;
+using selection::SelectionNode;
 namespace fs = std::filesystem;
 
 namespace {
@@ -197,6 +198,12 @@ TEST(DesktopEntry, TheMenuEntryStartsTheEditorForTheFilesTheMimeTypesName) {
         EXPECT_NE(mime.find("<mime-type type=\"" + type + "\">"), std::string::npos) << type;
     }
     for (const char* glob : {"*.vlj", "*.velarc"}) EXPECT_NE(mime.find(glob), std::string::npos) << glob;
+    EXPECT_NE(entry.find("application/zip;"), std::string::npos);
+    EXPECT_NE(entry.find("[Desktop Action RunBackup]\nName=Run Backup\nExec=vellora %f /backup\n"), std::string::npos);
+    const auto validated =
+        testsupport::RunProgram("desktop-file-validate", {VELLORA_SOURCE_DIR "/resources/desktop/vellora.desktop"});
+    EXPECT_EQ(validated.exitCode, 0) << validated.out << validated.err;
+    EXPECT_EQ(validated.out + validated.err, "");
     // The mime types and the icon are well-formed XML, or the desktop ignores them.
     for (const char* file : {"vellora-mime.xml", "vellora.svg"}) {
         QXmlStreamReader xml(QByteArray::fromStdString(
@@ -219,4 +226,50 @@ TEST_F(MainFrameTest, OpeningAJobAnotherEditorShowsBringsThatEditorForward) {
     }
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
     EXPECT_EQ(shown, 1);
+}
+
+TEST_F(MainFrameTest, AJobTickedInTheEditorIsRunByTheRunnerWithTheTickedFiles) {
+    testsupport::WriteFile(data + "/Photos/cat.jpg", "cat");
+    testsupport::WriteFile(data + "/Letters/draft.tmp", "draft");
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.NewJob());
+    CBackupTab& tab = *frame.BackupTab();
+    // Ticked as a user does: Letters whole, and the tree shows what that includes.
+    SelectionNode* letters = tab.Tree().SelectPath(data + "/Letters", selection::kNotSelected, false);
+    ASSERT_NE(letters, nullptr);
+    tab.m_view->Rebuild();
+    tab.m_view->ClickStateImage(*letters);
+    ASSERT_EQ(letters->state, selection::kFolderTree);
+    tab.m_filter->button(jobmodel::kFilterExclude)->click();
+    tab.m_fileType->setText("*.tmp");
+    tab.m_add->click();
+    const std::string backup = user.Root() + "/backups/Made.velarc";
+    tab.m_backupFile->setText(QString::fromStdString(backup));
+    const std::string made = user.Root() + "/Jobs/Made.vlj";
+    frame.m_askSavePath = [&](const QString&, const std::string&) { return made; };
+    ASSERT_TRUE(frame.Save());
+
+    const auto run = testsupport::RunProgram(GORVEX_PROGRAM, {made});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const std::string listing = testsupport::RunProgram("unzip", {"-Z1", backup}).out;
+    EXPECT_NE(listing.find((data + "/Letters/ann.txt").substr(1)), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("draft.tmp"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("cat.jpg"), std::string::npos) << listing;
+}
+
+TEST_F(MainFrameTest, DeleteJobRefusesTheOpenJobAndTrashesAnother) {
+    const std::string other = user.Root() + "/Jobs/Other.vlj";
+    fs::copy_file(job, other);
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.OpenFile(job));
+    std::string picked = job;
+    frame.m_pickJobToDelete = [&] { return picked; };
+    frame.m_deleteJob->trigger();
+    EXPECT_TRUE(fs::exists(job));
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{
+                                    "You cannot delete this job while it is open!\nPlease close it then try again."});
+    picked = other;
+    frame.m_deleteJob->trigger();
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(user.TrashFiles() + "/Other.vlj"));
 }
