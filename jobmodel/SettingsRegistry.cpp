@@ -107,6 +107,17 @@ std::string GetRunnerFolder() {
     return ReadStringValue(Hive::LocalMachine, std::string(kAppPathsKey) + kRunnerExe, "Path");
 }
 
+int RegisterProgramPaths(const std::string& binFolder) {
+    const std::pair<const char*, const char*> programs[] = {{kEditorExe, "vellora"}, {kRunnerExe, "gorvex"}};
+    for (const auto& [key, program] : programs) {
+        const std::string path = std::string(kAppPathsKey) + key;
+        if (int err = reg::SetValue(Hive::LocalMachine, path, "", platform::RegValue::String(binFolder + "/" + program)))
+            return err;
+        if (int err = reg::SetValue(Hive::LocalMachine, path, "Path", platform::RegValue::String(binFolder))) return err;
+    }
+    return 0;
+}
+
 std::string GetSoundFile(const std::string& eventName) {
     return ReadStringValue(Hive::CurrentUser, std::string(kSoundScheme) + "\\" + eventName + "\\.Current", "");
 }

@@ -69,6 +69,9 @@ std::string GetEditorPath(bool quote);
 std::string GetRunnerPath(bool quote);
 std::string GetEditorFolder();
 std::string GetRunnerFolder();
+// What installing does: both programs' App Paths in the machine hive, for
+// programs in `binFolder`. Returns 0 or an errno.
+int RegisterProgramPaths(const std::string& binFolder);
 
 // The sound file of one of the runner's sound events; empty when unset.
 std::string GetSoundFile(const std::string& eventName);

@@ -2,6 +2,7 @@
 
 #include "jobmodel/AppDoc.h"
 #include "jobmodel/JobFields.h"
+#include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf8.h"
 
@@ -24,7 +25,8 @@ int Usage() {
         "usage: vellora-job new JOB\n"
         "       vellora-job show JOB\n"
         "       vellora-job set JOB NAME=VALUE...\n"
-        "       vellora-job add JOB STATE PATH...\n",
+        "       vellora-job add JOB STATE PATH...\n"
+        "       vellora-job register-programs BINDIR\n",
         stderr);
     return kExitUsage;
 }
@@ -170,6 +172,14 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() < 2) return Usage();
     const std::string& command = args[0];
+    if (command == "register-programs" && args.size() == 2) {
+        if (const int err = jobmodel::RegisterProgramPaths(args[1])) {
+            std::fprintf(stderr, "vellora-job: the programs cannot be registered: %s\n",
+                         platform::GetSystemErrorText(err).c_str());
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
     // Documents record full paths, as the programs' file dialogs give them.
     std::error_code ec;
     const std::string job = std::filesystem::absolute(args[1], ec).lexically_normal().string();

@@ -1,4 +1,5 @@
 #include "jobmodel/AppDoc.h"
+#include "jobmodel/SettingsRegistry.h"
 #include "platform/MessageService.h"
 #include "tests/support/IsolatedUser.h"
 #include "tests/support/Process.h"
@@ -129,4 +130,22 @@ TEST_F(VelloraJobTool, ExitStatusesAndNothingWrittenOnFailure) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Unexpected file format"), std::string::npos) << run.err;
     EXPECT_EQ(testsupport::ReadFile(job), damaged);
+}
+
+TEST_F(VelloraJobTool, RegisterProgramsWritesBothAppPathsAndKeepsOtherMachineSettings) {
+    user.WriteHive("machine.reg", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Vellora Ltd.\\Vellora\\General]\n"
+                                  "\"Log Folder\"=\"/srv/logs\"\n");
+    const auto run = VelloraJob({"register-programs", "/opt/vellora/bin"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(jobmodel::GetEditorPath(false), "/opt/vellora/bin/vellora");
+    EXPECT_EQ(jobmodel::GetRunnerPath(false), "/opt/vellora/bin/gorvex");
+    EXPECT_EQ(jobmodel::GetRunnerFolder(), "/opt/vellora/bin");
+    EXPECT_NE(user.ReadHive("machine.reg").find("\"Log Folder\"=\"/srv/logs\""), std::string::npos);
+    // A hive that cannot be written is reported, and left as it was.
+    std::filesystem::permissions(user.RegistryDir() + "/machine.reg", std::filesystem::perms::owner_read);
+    const std::string before = user.ReadHive("machine.reg");
+    const auto refused = VelloraJob({"register-programs", "/usr/bin"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("vellora-job: the programs cannot be registered: "), std::string::npos) << refused.err;
+    EXPECT_EQ(user.ReadHive("machine.reg"), before);
 }
