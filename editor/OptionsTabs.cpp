@@ -24,6 +24,7 @@ constexpr const char* kCaption = "Vellora";
 QLineEdit* MaskedEdit(QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setEchoMode(QLineEdit::Password);
+    edit->setMinimumWidth(220);
     return edit;
 }
 

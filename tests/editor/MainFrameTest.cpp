@@ -273,3 +273,32 @@ TEST_F(MainFrameTest, DeleteJobRefusesTheOpenJobAndTrashesAnother) {
     EXPECT_FALSE(fs::exists(other));
     EXPECT_TRUE(fs::exists(user.TrashFiles() + "/Other.vlj"));
 }
+
+TEST_F(MainFrameTest, BadInputIsToldAndLosesNothing) {
+    // A job whose item is gone: the user decides, and No keeps it.
+    fs::remove_all(data + "/Letters");
+    messages.Answer(platform::IDNO);
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.OpenFile(job));
+    ASSERT_EQ(messages.Texts().size(), 1u);
+    EXPECT_EQ(messages.Texts()[0].rfind("The folder/file '" + data + "/Letters' selected for backup, no longer exists!!", 0),
+              0u);
+    EXPECT_EQ(doc.m_BackupSettings.m_items.GetCount(), 1);
+    // A damaged job file: told, kept as it was, and a new job in its place.
+    const std::string damaged = user.Root() + "/Jobs/Damaged.vlj";
+    testsupport::WriteFile(damaged, "not a job");
+    messages.Clear();
+    EXPECT_FALSE(frame.OpenFile(damaged));
+    EXPECT_EQ(testsupport::ReadFile(damaged), "not a job");
+    EXPECT_FALSE(messages.Texts().empty());
+    EXPECT_EQ(frame.windowTitle(), "Untitled - Vellora");
+    // A job saved where no file can be: told, and the job stays unsaved.
+    testsupport::WriteFile(user.Root() + "/blocker", "a file where a folder should be");
+    frame.BackupTab()->Tree().SelectPath(data, selection::kFolderTree, false);
+    frame.BackupTab()->m_backupFile->setText(QString::fromStdString(user.Root() + "/backups/B.velarc"));
+    frame.m_askSavePath = [&](const QString&, const std::string&) { return user.Root() + "/blocker/Job.vlj"; };
+    messages.Clear();
+    EXPECT_FALSE(frame.Save());
+    EXPECT_FALSE(messages.Texts().empty());
+    EXPECT_EQ(doc.GetPathName(), "");
+}

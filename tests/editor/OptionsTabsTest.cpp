@@ -52,6 +52,13 @@ TEST_F(OptionsTabsTest, OnAFixedDiskTheRemovableRulesAreOffAndPasswordsGoThrough
         return set.result();
     };
     tab.m_usePassword->click();
+    std::filesystem::create_directories(SCREENSHOT_DIR);
+    CdlgZipSetPassword change("old");
+    change.show();
+    EXPECT_TRUE(change.grab().save(SCREENSHOT_DIR "/password-dialog.png"));
+    CPasswordPrompt prompt("You must enter the current password to remove it!\nPlease enter the password here...");
+    prompt.show();
+    EXPECT_TRUE(prompt.grab().save(SCREENSHOT_DIR "/password-prompt.png"));
     EXPECT_EQ(refusalsSeen, std::vector<std::string>{"The New Password does not match the Confirmation Password "
                                                      "!!\n\nPlease re-enter the Passwords."});
     EXPECT_EQ(doc.m_JobOptions.m_strPassword, "s3cret");
