@@ -82,48 +82,37 @@ void CBackupTree::Expand(SelectionNode& node) {
     });
 }
 
-SelectionNode* CBackupTree::FindPath(const std::string& path) {
+SelectionNode* CBackupTree::Walk(const std::string& path, bool make) {
     if (path.empty() || path[0] != '/') return nullptr;
     SelectionNode* node = Drive();
-    size_t start = 1;
-    while (start < path.size()) {
+    for (size_t start = 1; start < path.size();) {
         size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
         const std::string name = path.substr(start, end - start);
         start = end + 1;
         if (name.empty()) continue;
+        if (make) Expand(*node);
         auto it = std::find_if(node->children.begin(), node->children.end(),
                                [&](const auto& child) { return child->name == name; });
-        if (it == node->children.end()) return nullptr;
+        if (it == node->children.end()) {
+            if (!make) return nullptr;
+            // Not listed (a file while files are not shown): made for the mark.
+            AddNode(node, name, platform::IsFolder(path.substr(0, end)) ? selection::kFolderAttribute : 0);
+            it = std::prev(node->children.end());
+        }
         node = it->get();
     }
     return node;
 }
 
+SelectionNode* CBackupTree::FindPath(const std::string& path) { return Walk(path, false); }
+
 SelectionNode* CBackupTree::SelectPath(const std::string& path, int state, bool reportMissing) {
-    if (!platform::PathExists(path) || path[0] != '/') {
+    SelectionNode* node = platform::PathExists(path) ? Walk(path, true) : nullptr;
+    if (!node) {
         if (reportMissing)
             platform::Messages().Show("Path not found.\n" + path, kCaption, platform::MB_OK | platform::MB_ICONEXCLAMATION);
         return nullptr;
-    }
-    SelectionNode* node = Drive();
-    size_t start = 1;
-    while (start < path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        const std::string name = path.substr(start, end - start);
-        start = end + 1;
-        if (name.empty()) continue;
-        Expand(*node);
-        auto it = std::find_if(node->children.begin(), node->children.end(),
-                               [&](const auto& child) { return child->name == name; });
-        if (it == node->children.end()) {
-            // Not listed (a file while files are not shown): made for the mark.
-            const std::string sofar = path.substr(0, end);
-            AddNode(node, name, platform::IsFolder(sofar) ? selection::kFolderAttribute : 0);
-            it = std::prev(node->children.end());
-        }
-        node = it->get();
     }
     SetItemState(*node, state);
     return node;

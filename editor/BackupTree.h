@@ -47,6 +47,8 @@ public:
 
 private:
     selection::SelectionNode* Drive();
+    // The node of a path; `make` lists and creates the folders on the way.
+    selection::SelectionNode* Walk(const std::string& path, bool make);
 };
 
 }  // namespace editor

@@ -1,13 +1,13 @@
 #include "editor/EditorStartup.h"
 
 #include "desktop/MessageBoxes.h"
+#include "desktop/ProgramStart.h"
 #include "editor/MainFrame.h"
 #include "editor/RunnerLaunch.h"
 #include "editor/TipOfTheDay.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/Instances.h"
-#include "platform/TimeZone.h"
 
 #include <QApplication>
 
@@ -31,13 +31,6 @@ bool IsBackupSwitch(const std::string& parameter) {
     return false;
 }
 
-bool Headless() {
-    const char* platformName = std::getenv("QT_QPA_PLATFORM");
-    if (platformName && std::string(platformName) == "offscreen") return true;
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return !(x && *x) && !(wayland && *wayland);
-}
 
 }  // namespace
 
@@ -54,16 +47,8 @@ EditorCommandLine ParseCommandLine(const std::vector<std::string>& parameters) {
 }
 
 int RunEditor(int argc, char** argv) {
-    platform::PinLocalTimeZone();
-    std::string why;
-    const std::string runtime = platform::RuntimeFolder(&why);
-    if (runtime.empty()) {
-        std::fprintf(stderr, "vellora: %s\n", why.c_str());
-        return kExitCannotStart;
-    }
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    const bool headless = Headless();
-    if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    bool headless = false;
+    if (!desktop::PrepareProgramStart("vellora", headless)) return kExitCannotStart;
     QApplication app(argc, argv);
     platform::StderrMessageService printed;
     desktop::BoxMessageService boxes;

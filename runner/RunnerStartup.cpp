@@ -9,6 +9,7 @@
 #include "engine/ConsoleRunView.h"
 #include "runner/RunnerWindow.h"
 #include "desktop/MessageBoxes.h"
+#include "desktop/ProgramStart.h"
 #include "desktop/Skin.h"
 
 #include <QApplication>
@@ -34,27 +35,9 @@ std::string AbsoluteJobPath(const char* arg) {
 
 }  // namespace
 
-bool RunsHeadless() {
-    const char* platformName = std::getenv("QT_QPA_PLATFORM");
-    if (platformName && std::string(platformName) == "offscreen") return true;
-    const char* x = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return !(x && *x) && !(wayland && *wayland);
-}
-
 int RunJob(int argc, char** argv) {
-    platform::PinLocalTimeZone();
-    // Checked before Qt looks, so that only our explanation is printed; a
-    // folder of our own stands in where no session made one (cron).
-    std::string why;
-    const std::string runtime = platform::RuntimeFolder(&why);
-    if (runtime.empty()) {
-        std::fprintf(stderr, "gorvex: %s\n", why.c_str());
-        return kExitNoJob;
-    }
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    const bool headless = RunsHeadless();
-    if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    bool headless = false;
+    if (!desktop::PrepareProgramStart("gorvex", headless)) return kExitNoJob;
     QApplication app(argc, argv);
     platform::StderrMessageService printed;
     desktop::BoxMessageService boxes;
