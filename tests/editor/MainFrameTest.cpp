@@ -11,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QProcess>
 #include <QMenuBar>
 #include <QTest>
@@ -301,4 +304,20 @@ TEST_F(MainFrameTest, BadInputIsToldAndLosesNothing) {
     EXPECT_FALSE(frame.Save());
     EXPECT_FALSE(messages.Texts().empty());
     EXPECT_EQ(doc.GetPathName(), "");
+}
+
+TEST_F(MainFrameTest, AFileDroppedOnTheWindowOpensLikeOpen) {
+    CMainFrame frame(doc);
+    ASSERT_TRUE(frame.NewJob());
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(job))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &drop);
+    EXPECT_EQ(frame.windowTitle(), "Daily.vlj - Vellora");
+    EXPECT_EQ(doc.GetPathName(), job);
 }
