@@ -304,6 +304,15 @@ TEST_F(MainFrameTest, BadInputIsToldAndLosesNothing) {
     EXPECT_FALSE(frame.Save());
     EXPECT_FALSE(messages.Texts().empty());
     EXPECT_EQ(doc.GetPathName(), "");
+    // A settings hive that cannot be written: the profile keeps nothing, the job still saves.
+    user.WriteHive("user.reg", "REGEDIT4\n");
+    fs::permissions(user.RegistryDir() + "/user.reg", fs::perms::owner_read);
+    const std::string hive = user.ReadHive("user.reg");
+    frame.m_askSavePath = [&](const QString&, const std::string&) { return user.Root() + "/Jobs/Kept.vlj"; };
+    EXPECT_TRUE(frame.Save());
+    frame.BackupTab()->m_showFiles->setChecked(true);
+    EXPECT_EQ(user.ReadHive("user.reg"), hive);
+    EXPECT_TRUE(fs::exists(user.Root() + "/Jobs/Kept.vlj"));
 }
 
 TEST_F(MainFrameTest, AFileDroppedOnTheWindowOpensLikeOpen) {
