@@ -408,7 +408,7 @@ bool CMainFrame::SaveAs() {
         platform::Messages().Show("Scheduling details have not been copied to the new backup job.\nPlease remember to "
                                   "create a new schedule for this job if required.",
                                   "Vellora", platform::MB_OK | platform::MB_ICONINFORMATION);
-        m_doc.m_ScheduleSettings.SetDefaults();
+        m_doc.ResetSchedule();
         m_doc.OnSaveDocument(path);
     }
     AddRecentFile(path);
@@ -421,7 +421,9 @@ bool CMainFrame::SaveModified() {
     const int answer = platform::Messages().Show("Save changes to " + DocumentTitle().toStdString() + "?", "Vellora",
                                                  platform::MB_YESNOCANCEL | platform::MB_ICONEXCLAMATION);
     if (answer == platform::IDCANCEL) return false;
-    return answer == platform::IDNO || Save();
+    if (answer == platform::IDYES) return Save();
+    m_doc.OnDiscardChanges();
+    return true;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

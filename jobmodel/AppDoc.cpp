@@ -76,7 +76,19 @@ void CAppDoc::DeleteContents() {
     m_LogSettings.Reset();
     m_ReservedSettings.Reset();
     m_bModified = false;
-    if (m_host == DocHost::Editor) m_bScheduleEnabledAtLoad = m_ScheduleSettings.m_bScheduleEnabled;
+    if (m_host == DocHost::Editor) {
+        if (m_pScheduleHooks) m_pScheduleHooks->ResetTask();
+        m_bScheduleEnabledAtLoad = m_ScheduleSettings.m_bScheduleEnabled;
+    }
+}
+
+void CAppDoc::OnDiscardChanges() {
+    if (m_host == DocHost::Editor && m_pScheduleHooks && !m_bScheduleEnabledAtLoad) m_pScheduleHooks->DeleteTask();
+}
+
+void CAppDoc::ResetSchedule() {
+    m_ScheduleSettings.SetDefaults();
+    if (m_pScheduleHooks) m_pScheduleHooks->ResetTask();
 }
 
 bool CAppDoc::OnNewDocument() {
@@ -146,11 +158,9 @@ void CAppDoc::CheckOpenedJob() {
                           taskName.c_str());
             Tell(text);
         }
-        OpenSchedulerTask(m_strPathName, taskName);
+        if (m_pScheduleHooks) m_pScheduleHooks->OpenTask(m_strPathName, taskName);
     }
 }
-
-void CAppDoc::OpenSchedulerTask(const std::string&, const std::string&) {}
 
 bool CAppDoc::OnOpenDocument(const std::string& path) {
     m_strLastError.clear();
@@ -176,6 +186,12 @@ bool CAppDoc::OnOpenDocument(const std::string& path) {
 
 bool CAppDoc::OnSaveDocument(const std::string& path) {
     m_strLastError.clear();
+    if (m_host == DocHost::Editor && m_pScheduleHooks) {
+        if (m_ScheduleSettings.m_bScheduleEnabled)
+            m_pScheduleHooks->StoreTask(m_BackupSettings.m_strDescription);
+        else
+            m_pScheduleHooks->DeleteTask();
+    }
     CArchive ar = CArchive::ForStoring();
     Serialize(ar);
     if (int err = platform::WriteFileAtomically(path, ar.Bytes())) {

@@ -2,6 +2,7 @@
 
 #include "jobmodel/Archive.h"
 #include "jobmodel/JobSettings.h"
+#include "jobmodel/ScheduleHooks.h"
 
 #include <string>
 
@@ -42,6 +43,14 @@ public:
     // Why the last open or save failed, for programs that report it themselves.
     const std::string& LastError() const { return m_strLastError; }
 
+    // The editor's link to the job's scheduled task; null asks nothing.
+    void SetScheduleHooks(IScheduleHooks* hooks) { m_pScheduleHooks = hooks; }
+    // Changes were discarded: a task made for a schedule switched on since
+    // the load goes again.
+    void OnDiscardChanges();
+    // Saved under a new name: the schedule and its task are not carried over.
+    void ResetSchedule();
+
     CBackupSettings m_BackupSettings;
     CScheduleSettings m_ScheduleSettings;
     CJobOptions m_JobOptions;
@@ -53,10 +62,6 @@ public:
     int m_bScheduleEnabledAtLoad = 0;
     int m_nFileVersion = kCurrentFileVersion;
 
-protected:
-    // The editor hands a scheduled job to its task integration here.
-    virtual void OpenSchedulerTask(const std::string& jobPath, const std::string& taskName);
-
 private:
     bool ReadJobFile(const std::string& path);
     void CheckOpenedJob();
@@ -66,6 +71,7 @@ private:
     std::string m_strPathName;
     bool m_bModified = false;
     std::string m_strLastError;
+    IScheduleHooks* m_pScheduleHooks = nullptr;
 };
 
 }  // namespace jobmodel

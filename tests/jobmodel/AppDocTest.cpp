@@ -23,14 +23,27 @@ protected:
     std::string Path(const std::string& name) const { return user.Root() + "/" + name; }
 };
 
+// Writes down what the document asks of the job's task.
+class RecordingHooks : public IScheduleHooks {
+public:
+    std::vector<std::string> calls;
+    void OpenTask(const std::string& jobPath, const std::string& taskName) override {
+        calls.push_back("open " + jobPath + " " + taskName);
+    }
+    void StoreTask(const std::string& comment) override { calls.push_back("store " + comment); }
+    void DeleteTask() override { calls.push_back("delete"); }
+    void ResetTask() override { calls.push_back("reset"); }
+};
+
 class RecordingEditorDoc : public CAppDoc {
 public:
-    RecordingEditorDoc() : CAppDoc(DocHost::Editor) {}
-    std::vector<std::pair<std::string, std::string>> tasksOpened;
-
-protected:
-    void OpenSchedulerTask(const std::string& jobPath, const std::string& taskName) override {
-        tasksOpened.emplace_back(jobPath, taskName);
+    RecordingEditorDoc() : CAppDoc(DocHost::Editor) { SetScheduleHooks(&hooks); }
+    RecordingHooks hooks;
+    std::vector<std::string> Opened() const {
+        std::vector<std::string> opened;
+        for (const auto& call : hooks.calls)
+            if (call.rfind("open ", 0) == 0) opened.push_back(call);
+        return opened;
     }
 };
 
@@ -129,7 +142,7 @@ TEST_F(AppDoc, EditorAsksAboutMissingSelectionsAndRemovesOnYes) {
     ASSERT_EQ(items.GetCount(), 2);
     EXPECT_EQ(items.GetItemPath(0), Path("gone2"));
     EXPECT_EQ(items.GetItemPath(1), Path("kept"));
-    EXPECT_TRUE(doc.tasksOpened.empty());
+    EXPECT_TRUE(doc.Opened().empty());
 
     CAppDoc runner(DocHost::Runner);
     messages.Clear();
@@ -151,14 +164,38 @@ TEST_F(AppDoc, EditorReportsAMissingSchedulerTaskAndHandsTheJobOn) {
               std::vector<std::string>{"The scheduler task 'Nightly.vlj.job' defined for this job no longer "
                                        "exists!\n\nA new task with this name will automatically be created.\n"
                                        "(Please remember to set up new schedules for this job)"});
-    ASSERT_EQ(doc.tasksOpened.size(), 1u);
-    EXPECT_EQ(doc.tasksOpened[0], std::make_pair(path, std::string("Nightly.vlj.job")));
+    EXPECT_EQ(doc.Opened(), std::vector<std::string>{"open " + path + " Nightly.vlj.job"});
 
     testsupport::WriteFile(GetTasksFolder() + "/Nightly.vlj.job", "task");
     messages.Clear();
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_TRUE(messages.Texts().empty());
-    EXPECT_EQ(doc.tasksOpened.size(), 2u);
+    EXPECT_EQ(doc.Opened().size(), 2u);
+}
+
+TEST_F(AppDoc, TheEditorsSavesAndDiscardsReachTheJobsTask) {
+    RecordingEditorDoc doc;
+    doc.OnNewDocument();
+    doc.m_BackupSettings.m_strDescription = "nightly";
+    ASSERT_TRUE(doc.OnSaveDocument(Path("a.vlj")));  // scheduling off: no task
+    doc.m_ScheduleSettings.m_bScheduleEnabled = 1;
+    doc.m_ScheduleSettings.m_strTaskName = "a.vlj.job";
+    ASSERT_TRUE(doc.OnSaveDocument(Path("a.vlj")));
+    // Discarding keeps a task that was on at the load, drops one made since.
+    doc.OnDiscardChanges();
+    doc.m_bScheduleEnabledAtLoad = 0;
+    doc.OnDiscardChanges();
+    doc.ResetSchedule();
+    EXPECT_EQ(doc.m_ScheduleSettings.m_bScheduleEnabled, 0);
+    EXPECT_EQ(doc.hooks.calls, (std::vector<std::string>{"reset", "delete", "store nightly", "delete", "reset"}));
+    // The runner's document asks nothing.
+    RecordingHooks runnerHooks;
+    CAppDoc runner(DocHost::Runner);
+    runner.SetScheduleHooks(&runnerHooks);
+    runner.OnNewDocument();
+    ASSERT_TRUE(runner.OnSaveDocument(Path("b.vlj")));
+    runner.OnDiscardChanges();
+    EXPECT_TRUE(runnerHooks.calls.empty());
 }
 
 TEST_F(AppDoc, FailedSaveKeepsThePreviousFile) {
