@@ -243,10 +243,10 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
 void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<CollectFailure>& failures,
                                   const platform::FileStatusCache* known) const {
     std::unordered_set<std::string> seen;
-    // A path a specification names is followed when it is a link (unless
-    // the specification says otherwise); what a folder listing finds is
-    // not. `dirFd` and `name` let a folder's files be looked at without
-    // walking the whole path for each.
+    // A path named by a file spec is followed when it is a link (unless it
+    // was added to be kept as a link); what a folder listing finds is not.
+    // `dirFd` and `name` let a folder's files be looked at without walking
+    // the whole path for each.
     auto add = [&](const std::string& path, bool listed, bool follow, int dirFd = AT_FDCWD,
                    const char* name = nullptr) {
         const platform::FileStatus* status = known ? known->Find(path) : nullptr;
