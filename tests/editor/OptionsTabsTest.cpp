@@ -7,6 +7,7 @@
 
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
 
 using namespace editor;
@@ -111,4 +112,22 @@ TEST_F(OptionsTabsTest, LoggingSectionsFollowTheLogSwitchAndANewJobIsSavedFirst)
     tab.resize(620, 300);
     std::filesystem::create_directories(SCREENSHOT_DIR);
     EXPECT_TRUE(tab.grab().save(SCREENSHOT_DIR "/logging-tab.png"));
+}
+
+TEST_F(OptionsTabsTest, ABackupOnADiskThatIsNotInTheDriveKeepsItsRemovableRules) {
+    // A removable drive declared, its disk taken out.
+    const std::string usb = user.Root() + "/media/usb";
+    testsupport::WriteFile(user.Root() + "/media.txt", usb + "\tremovable\tvfat\tUSB\n");
+    setenv("VELLORA_MEDIA", (user.Root() + "/media.txt").c_str(), 1);
+    doc.m_BackupSettings.m_strBackupFile = usb + "/Daily.velarc";
+    doc.m_JobOptions.m_nDiskSpanning = jobmodel::kSpanEnable;
+    COptionsTab tab(doc, [&] { ++modified; });
+    EXPECT_TRUE(tab.m_spanning->isEnabled());
+    EXPECT_EQ(tab.m_spanning->currentText(), "Enable");
+    tab.m_useVolumeName->click();
+    tab.m_readLabel->click();
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Cannot Read Volume Label from destination path:\n" + usb + "/Daily.velarc"});
+    EXPECT_EQ(tab.m_volumeName->text(), "BACKUP");
+    unsetenv("VELLORA_MEDIA");
 }
