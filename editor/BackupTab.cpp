@@ -1,11 +1,12 @@
 #include "editor/BackupTab.h"
 
+#include "desktop/DesktopOpen.h"
+
 #include "editor/Profile.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
 #include "platform/SpecialFolders.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -14,7 +15,6 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QRadioButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace editor {
@@ -145,7 +145,7 @@ CBackupTab::CBackupTab(jobmodel::CAppDoc& doc, std::function<void()> modified, Q
         containing->setEnabled(path != "/");
         QAction* chosen = menu.exec(m_view->viewport()->mapToGlobal(at));
         const std::string target = chosen == open ? path : chosen == containing ? platform::FolderPart(path) : "";
-        if (!target.empty()) QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(target)));
+        if (!target.empty()) desktop::OpenWithDesktop(target);
     });
     connect(m_description, &QLineEdit::textEdited, this, [this] { m_modified(); });
     connect(m_backupFile, &QLineEdit::textEdited, this, [this] { m_modified(); });

@@ -1,5 +1,6 @@
 #include "editor/MainFrame.h"
 
+#include "desktop/DesktopOpen.h"
 #include "desktop/Help.h"
 #include "desktop/Skin.h"
 #include "editor/Profile.h"
@@ -31,10 +32,6 @@ namespace {
 
 constexpr int kRecentFiles = 4;
 constexpr const char* kRecentSection = "Recent File List";
-
-QIcon CommandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
-}
 
 enum class Drawn { Cut, Copy, Paste };
 
@@ -80,7 +77,7 @@ QIcon DrawnIcon(Drawn kind) {
     return QIcon(image);
 }
 
-QIcon CommandIcon(const char* themeName, Drawn fallback) { return QIcon::fromTheme(themeName, DrawnIcon(fallback)); }
+QIcon DrawnCommandIcon(const char* themeName, Drawn fallback) { return QIcon::fromTheme(themeName, DrawnIcon(fallback)); }
 
 // The document's icon on the caption bar: a job (128), a backup file (158)
 // or a zip file (159).
@@ -141,23 +138,23 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
         action->setStatusTip(tip);
         return action;
     };
-    m_new = command("&New", "Create a new backup job", CommandIcon("document-new", QStyle::SP_FileIcon));
+    m_new = command("&New", "Create a new backup job", desktop::CommandIcon("document-new", QStyle::SP_FileIcon));
     m_new->setShortcut(QKeySequence::New);
     m_new->setIconText("New");
     m_open = command("&Open...", "Open a backup job, backup file or zip file",
-                     CommandIcon("document-open", QStyle::SP_DialogOpenButton));
+                     desktop::CommandIcon("document-open", QStyle::SP_DialogOpenButton));
     m_open->setShortcut(QKeySequence::Open);
     m_open->setIconText("Open");
-    m_save = command("&Save", "Save the backup job", CommandIcon("document-save", QStyle::SP_DialogSaveButton));
+    m_save = command("&Save", "Save the backup job", desktop::CommandIcon("document-save", QStyle::SP_DialogSaveButton));
     m_save->setShortcut(QKeySequence::Save);
     m_save->setIconText("Save");
     m_saveAs = command("Save &As...", "Save the backup job under a new name");
     m_deleteJob = command("&Delete a job", "Delete a backup job, its schedule and its index");
     QAction* exit = command("E&xit", "Quit the application");
-    QAction* undo = command("&Undo", "Undo the last action", CommandIcon("edit-undo", QStyle::SP_ArrowBack));
-    QAction* cut = command("Cu&t", "Cut the selection", CommandIcon("edit-cut", Drawn::Cut));
-    QAction* copy = command("&Copy", "Copy the selection", CommandIcon("edit-copy", Drawn::Copy));
-    QAction* paste = command("&Paste", "Insert the clipboard", CommandIcon("edit-paste", Drawn::Paste));
+    QAction* undo = command("&Undo", "Undo the last action", desktop::CommandIcon("edit-undo", QStyle::SP_ArrowBack));
+    QAction* cut = command("Cu&t", "Cut the selection", DrawnCommandIcon("edit-cut", Drawn::Cut));
+    QAction* copy = command("&Copy", "Copy the selection", DrawnCommandIcon("edit-copy", Drawn::Copy));
+    QAction* paste = command("&Paste", "Insert the clipboard", DrawnCommandIcon("edit-paste", Drawn::Paste));
     undo->setShortcut(QKeySequence::Undo);
     cut->setShortcut(QKeySequence::Cut);
     copy->setShortcut(QKeySequence::Copy);
@@ -167,10 +164,10 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
     copy->setIconText("Copy");
     paste->setIconText("Paste");
     m_runBackup = command("&Run Backup", "Run this backup job now",
-                          CommandIcon("media-playback-start", QStyle::SP_MediaPlay));
+                          desktop::CommandIcon("media-playback-start", QStyle::SP_MediaPlay));
     m_runBackup->setIconText("Run Backup");
     m_about = command("&About Vellora...", "Display program information",
-                      CommandIcon("help-about", QStyle::SP_MessageBoxInformation));
+                      desktop::CommandIcon("help-about", QStyle::SP_MessageBoxInformation));
     m_about->setIconText("About");
     QAction* help = command("&Help Topics", "List Help topics");
     QAction* toolbarShown = command("&Toolbar", "Show or hide the toolbar");
@@ -210,7 +207,7 @@ CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(pa
         connect(choice, &QAction::triggered, this, [skin = skin] { desktop::SetSkin(skin); });
     }
     m_options = command("&Options", "Change the program's options",
-                        CommandIcon("preferences-system", QStyle::SP_FileDialogDetailedView));
+                        desktop::CommandIcon("preferences-system", QStyle::SP_FileDialogDetailedView));
     m_options->setIconText("Options");
     QMenu* tools = menuBar()->addMenu("&Tools");
     tools->addActions({m_runBackup, m_options});

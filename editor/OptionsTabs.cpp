@@ -1,18 +1,18 @@
 #include "editor/OptionsTabs.h"
 
+#include "desktop/DesktopOpen.h"
+
 #include "jobmodel/SettingsRegistry.h"
 #include "logbook/LogContent.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
 
-#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace editor {
@@ -290,12 +290,7 @@ CLoggingTab::CLoggingTab(jobmodel::CAppDoc& doc, std::function<void()> modified,
         }
         UpdateEnabling();
     });
-    connect(m_viewLastLog, &QPushButton::clicked, this, [this] {
-        const std::string log = LogPath();
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(log))))
-            platform::Messages().Show("Error Starting Application - xdg-open\n\nNo application of the desktop opens it.",
-                                      kCaption, platform::MB_OK | platform::MB_ICONSTOP);
-    });
+    connect(m_viewLastLog, &QPushButton::clicked, this, [this] { desktop::ViewLog(LogPath(), kCaption); });
 }
 
 std::string CLoggingTab::LogPath() const {

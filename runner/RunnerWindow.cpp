@@ -5,6 +5,7 @@
 #include "platform/MessagePump.h"
 #include "platform/MessageService.h"
 #include "runner/SoundPlayer.h"
+#include "desktop/DesktopOpen.h"
 #include "desktop/Help.h"
 
 #include <QApplication>
@@ -25,18 +26,6 @@
 #include <QUrl>
 
 namespace runner {
-
-namespace {
-
-// What opens files and folders on a Linux desktop, named where that fails.
-constexpr const char* kDesktopOpener = "xdg-open";
-constexpr const char* kNoDesktopApplication = "No application of the desktop opens it.";
-
-QIcon CommandIcon(const char* themeName, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(themeName, QApplication::style()->standardIcon(fallback));
-}
-
-}  // namespace
 
 QString HelpContentsPath() { return desktop::HelpPage("index.html"); }
 
@@ -59,12 +48,12 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
     m_viewLog = command("&View Backup Log", "View the backup Log", "View Log");
     m_abort = command("Abort", "Abort the current backup", "Abort");
     m_about = command("About Gorvex...", "Display program information", "About");
-    m_editJob->setIcon(CommandIcon("document-edit", QStyle::SP_FileDialogContentsView));
-    m_restore->setIcon(CommandIcon("document-revert", QStyle::SP_DialogOpenButton));
-    m_explore->setIcon(CommandIcon("folder-open", QStyle::SP_DirOpenIcon));
-    m_viewLog->setIcon(CommandIcon("text-x-generic", QStyle::SP_FileDialogDetailedView));
-    m_about->setIcon(CommandIcon("help-about", QStyle::SP_MessageBoxInformation));
-    m_abort->setIcon(CommandIcon("process-stop", QStyle::SP_BrowserStop));
+    m_editJob->setIcon(desktop::CommandIcon("document-edit", QStyle::SP_FileDialogContentsView));
+    m_restore->setIcon(desktop::CommandIcon("document-revert", QStyle::SP_DialogOpenButton));
+    m_explore->setIcon(desktop::CommandIcon("folder-open", QStyle::SP_DirOpenIcon));
+    m_viewLog->setIcon(desktop::CommandIcon("text-x-generic", QStyle::SP_FileDialogDetailedView));
+    m_about->setIcon(desktop::CommandIcon("help-about", QStyle::SP_MessageBoxInformation));
+    m_abort->setIcon(desktop::CommandIcon("process-stop", QStyle::SP_BrowserStop));
     QAction* exit = new QAction("E&xit", this);
     m_statusBar = new QAction("&Status Bar", this);
     m_statusBar->setCheckable(true);
@@ -112,22 +101,13 @@ RunnerWindow::RunnerWindow(jobmodel::CAppDoc& doc, const jobmodel::CSettingsRegi
         StartProgram(EditorProgram(), QString::fromStdString(m_doc.m_BackupSettings.m_strBackupFile));
     });
     connect(m_explore, &QAction::triggered, this, [this] {
-        const std::string folder = platform::FolderPart(m_doc.m_BackupSettings.m_strBackupFile);
-        const std::string reason = !platform::IsFolder(folder) ? platform::GetSystemErrorText(ENOENT)
-                                   : !OpenWithDesktop(folder)  ? kNoDesktopApplication
-                                                               : "";
+        const std::string reason = desktop::OpenWithDesktop(platform::FolderPart(m_doc.m_BackupSettings.m_strBackupFile));
         if (!reason.empty())
             m_engine->ShowRunMessage(false, "Error Exploring Folder - " + reason + "\n\n",
                                      platform::MB_OK | platform::MB_ICONSTOP);
     });
     connect(m_viewLog, &QAction::triggered, this, [this] {
-        const std::string log = logbook::BackupLogPath(m_settings.GetLogFolder(), m_doc.GetPathName());
-        const std::string reason = !platform::PathExists(log) ? platform::GetSystemErrorText(ENOENT)
-                                   : !OpenWithDesktop(log)    ? kNoDesktopApplication
-                                                              : "";
-        if (!reason.empty())
-            platform::Messages().Show(std::string("Error Starting Application - ") + kDesktopOpener + "\n\n" + reason,
-                                      WindowTitle(), platform::MB_OK | platform::MB_ICONSTOP);
+        desktop::ViewLog(logbook::BackupLogPath(m_settings.GetLogFolder(), m_doc.GetPathName()), WindowTitle());
     });
     connect(help, &QAction::triggered, this, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpContentsPath())); });
     connect(m_about, &QAction::triggered, this, [this] {
@@ -219,10 +199,6 @@ bool RunnerWindow::StartProgram(const QString& program, const QString& argument)
                                  platform::GetSystemErrorText(err),
                              platform::MB_OK | platform::MB_ICONSTOP);
     return false;
-}
-
-bool RunnerWindow::OpenWithDesktop(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 void RunnerWindow::changeEvent(QEvent* event) {

@@ -60,8 +60,6 @@ protected:
 private:
     // Starts the editor with one argument; false after telling the user why not.
     bool StartProgram(const QString& program, const QString& argument);
-    // Opens a file or folder with the desktop's application for it.
-    static bool OpenWithDesktop(const std::string& path);
     QString EditorProgram() const;
 
     jobmodel::CAppDoc& m_doc;
