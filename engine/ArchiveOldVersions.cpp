@@ -204,8 +204,8 @@ int CBackupEngine::ArchiveOldVersions() {
                             ::close(fd);
                         }
                     }
-                    m_knownFiles.Remember(path, {static_cast<uint32_t>(st.st_mode),
-                                                 static_cast<uint64_t>(st.st_size), st.st_mtime});
+                    m_knownFiles.Remember(path, {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size),
+                                                 st.st_mtime, st.st_uid, st.st_gid});
                 }
             }
         }

@@ -11,6 +11,7 @@ struct FileStatus {
     uint32_t mode = 0;
     uint64_t size = 0;
     time_t modified = 0;
+    uint32_t owner = 0, group = 0;
 };
 
 // What one look at each file found, so that a later step of the same run

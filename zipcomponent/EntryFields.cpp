@@ -91,4 +91,33 @@ uint32_t GetUnixMode(zip_t* za, zip_uint64_t index) {
     return external >> 16;
 }
 
+bool SetOwner(zip_t* za, zip_uint64_t index, uint32_t owner, uint32_t group) {
+    zip_uint8_t field[11] = {1, 4};
+    for (int i = 0; i < 4; ++i) field[2 + i] = static_cast<zip_uint8_t>(owner >> (8 * i));
+    field[6] = 4;
+    for (int i = 0; i < 4; ++i) field[7 + i] = static_cast<zip_uint8_t>(group >> (8 * i));
+    const bool local = SetField(za, index, kUnixOwnerId, field, sizeof field, ZIP_FL_LOCAL);
+    return SetField(za, index, kUnixOwnerId, field, sizeof field, ZIP_FL_CENTRAL) && local;
+}
+
+bool GetOwner(zip_t* za, zip_uint64_t index, uint32_t& owner, uint32_t& group) {
+    zip_uint16_t length = 0;
+    const zip_uint8_t* field = zip_file_extra_field_get_by_id(za, index, kUnixOwnerId, 0, &length, ZIP_FL_CENTRAL);
+    if (!field) field = zip_file_extra_field_get_by_id(za, index, kUnixOwnerId, 0, &length, ZIP_FL_LOCAL);
+    // Version 1, then a size and a little-endian number for each.
+    auto number = [&](size_t& at, uint32_t& out) {
+        if (at >= length) return false;
+        const size_t size = field[at++];
+        if (size == 0 || size > 8 || at + size > length) return false;
+        uint64_t value = 0;
+        for (size_t i = 0; i < size; ++i) value |= static_cast<uint64_t>(field[at + i]) << (8 * i);
+        at += size;
+        if (value > UINT32_MAX) return false;
+        out = static_cast<uint32_t>(value);
+        return true;
+    };
+    size_t at = 1;
+    return field && length >= 1 && field[0] == 1 && number(at, owner) && number(at, group);
+}
+
 }  // namespace zipcomponent

@@ -16,6 +16,8 @@ namespace zipcomponent {
 // is relative to.
 inline constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
 inline constexpr zip_uint16_t kBasePathId = 0x6C76;
+// Info-ZIP's Unix field (0x7875): the owner and group numbers.
+inline constexpr zip_uint16_t kUnixOwnerId = 0x7875;
 
 bool SetEntryTime(zip_t* za, zip_uint64_t index, time_t mtime);
 // The extended timestamp when present, else the entry's DOS time.
@@ -36,5 +38,9 @@ std::string GetBasePath(zip_t* za, zip_uint64_t index);
 bool SetUnixAttributes(zip_t* za, zip_uint64_t index, uint32_t mode);
 // The stored Unix mode, 0 when the entry has none.
 uint32_t GetUnixMode(zip_t* za, zip_uint64_t index);
+
+bool SetOwner(zip_t* za, zip_uint64_t index, uint32_t owner, uint32_t group);
+// False when the entry carries no owner.
+bool GetOwner(zip_t* za, zip_uint64_t index, uint32_t& owner, uint32_t& group);
 
 }  // namespace zipcomponent

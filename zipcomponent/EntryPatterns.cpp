@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <string>
+#include <utility>
 
 namespace zipcomponent {
 
@@ -63,6 +64,50 @@ bool MatchExclusion(std::string_view spec, std::string_view absolutePath) {
     }
     if (spec.size() > 1 && spec.back() == '/') spec.remove_suffix(1);
     return MatchPathPattern(spec, absolutePath);
+}
+
+namespace {
+
+// The folder an entry lies in ("a/b/", "" at the top) and its own name, a
+// folder entry's without its trailing "/".
+std::pair<std::string_view, std::string_view> SplitEntryName(std::string_view name) {
+    if (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    const size_t slash = name.rfind('/');
+    if (slash == std::string_view::npos) return {std::string_view(), name};
+    return {name.substr(0, slash + 1), name.substr(slash + 1)};
+}
+
+}  // namespace
+
+EntrySpecSet::EntrySpecSet(const std::vector<std::string>& specs, bool namePatterns) {
+    for (std::string_view spec : specs) {
+        m_empty = false;
+        while (!spec.empty() && spec.front() == '/') spec.remove_prefix(1);
+        if (spec.empty()) {
+            m_all = true;
+        } else if (!HasWildcards(spec)) {
+            m_names.emplace(spec);
+        } else if (namePatterns && spec.find('/') == std::string_view::npos) {
+            m_namePatterns.emplace_back(spec);
+        } else if (spec.back() == '*' && !HasWildcards(spec.substr(0, spec.size() - 1)) &&
+                   (spec.size() == 1 || spec[spec.size() - 2] == '/')) {
+            m_folderContents.emplace(spec.substr(0, spec.size() - 1));
+        } else {
+            m_patterns.emplace_back(spec);
+        }
+    }
+}
+
+bool EntrySpecSet::Matches(std::string_view name) const {
+    if (m_all) return true;
+    if (!m_names.empty() && m_names.count(std::string(name))) return true;
+    const auto [folder, file] = SplitEntryName(name);
+    if (m_folderContents.count(std::string(folder))) return true;
+    for (const auto& p : m_patterns)
+        if (MatchEntrySpec(p, name)) return true;
+    for (const auto& p : m_namePatterns)
+        if (MatchNamePattern(p, file)) return true;
+    return false;
 }
 
 }  // namespace zipcomponent

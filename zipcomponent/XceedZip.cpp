@@ -137,6 +137,13 @@ bool ThroughLink(const std::string& root, const std::string& relative) {
     return false;
 }
 
+// Whether target lies below a link this extraction placed.
+bool BelowPlacedLink(const std::unordered_set<std::string>& placed, const std::string& target) {
+    for (size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1))
+        if (placed.count(target.substr(0, slash))) return true;
+    return false;
+}
+
 // Makes a symbolic link beside target and renames it into place.
 bool PlaceLink(const std::string& linkTarget, const std::string& target) {
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -260,13 +267,14 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
                 if (!listed || errno != ENOENT) failures.push_back({path, kFailCannotOpen, errno});
                 return;
             }
-            looked = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime};
+            looked = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime, st.st_uid,
+                      st.st_gid};
             status = &looked;
         }
         const bool folder = S_ISDIR(status->mode);
         if (folder && listed) return;
         Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(status->mode) && !S_ISLNK(status->mode),
-                    folder ? 0 : status->size, status->mode, status->modified, {}};
+                    folder ? 0 : status->size, status->mode, status->modified, status->owner, status->group, {}};
         if (c.name.empty() || !seen.insert(c.name).second) return;
         if (c.IsLink()) {
             if (int err = platform::ReadLinkAnyLength(path, c.linkTarget)) {
@@ -503,6 +511,7 @@ int CXceedZip::WriteArchive() {
         SetEntryTime(za, i, c.mtime);
         SetBasePath(za, i, base);
         SetUnixAttributes(za, i, c.mode);
+        SetOwner(za, i, c.owner, c.group);
         changed = true;
     }
 
@@ -817,15 +826,15 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
     CentralDirectory directory;
     if (int result = ReadDirectory(directory)) return result;
     const auto& entries = directory.entries;
-    const bool impliedFolders = GetOption(202) != 0;
-    std::unordered_set<std::string> names;
+    // Option 307 with 16 lists one folder: its subfolders show although
+    // only the files below them have entries.
+    const bool impliedFolders = GetOption(202) != 0 || (GetOption(307) & 16) != 0;
+    const EntrySpecSet included(m_fileSpecs, false);
+    const EntrySpecSet excluded(m_excludeSpecs, true);
     auto wanted = [&](const std::string& name) {
-        if (!m_excludeSpecs.empty() && IsExcluded("/" + name)) return false;
-        if (m_fileSpecs.empty()) return true;
-        for (const auto& spec : m_fileSpecs)
-            if (MatchEntrySpec(spec, name)) return true;
-        return false;
+        return (included.Empty() || included.Matches(name)) && !excluded.Matches(name);
     };
+    std::unordered_set<std::string> names;
     // The stored names are needed only to tell implied folders from real ones.
     for (size_t i = 0; impliedFolders && i < entries.size(); ++i) names.insert(entries[i].name);
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -839,16 +848,15 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
                  slash = e.name.find('/', slash + 1)) {
                 const std::string folder = e.name.substr(0, slash + 1);
                 if (names.insert(folder).second && wanted(folder))
-                    contents.m_items.push_back({folder, "/", kFolderAttribute, e.modified, false, false, 0, 0});
+                    contents.m_items.push_back({folder, e.basePath, kFolderAttribute, e.modified, false, false, 0, 0});
             }
         }
         if (!wanted(e.name)) continue;
         const bool encrypted = e.encryption != ZIP_EM_NONE;
         const bool readable = zip_compression_method_supported(e.method, 0) &&
                               (!encrypted || zip_encryption_method_supported(e.encryption, 0));
-        contents.m_items.push_back({e.name, e.basePath.empty() ? "/" : e.basePath,
-                                    IsFolderName(e.name) ? kFolderAttribute : 0u, e.modified, encrypted, !readable,
-                                    e.size, e.compressedSize});
+        contents.m_items.push_back({e.name, e.basePath, IsFolderName(e.name) ? kFolderAttribute : 0u, e.modified,
+                                    encrypted, !readable, e.size, e.compressedSize});
     }
     m_events->ListingProgress(100);
     return kResultSuccess;
@@ -1025,6 +1033,8 @@ int CXceedZip::ExtractFiles() {
         zip_stat_t st;
     };
     std::vector<Selected> selected;
+    const EntrySpecSet included(m_fileSpecs, false);
+    const EntrySpecSet excluded(m_excludeSpecs, true);
     const zip_int64_t count = zip_get_num_entries(za, 0);
     uint64_t total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -1032,9 +1042,7 @@ int CXceedZip::ExtractFiles() {
         const auto index = static_cast<zip_uint64_t>(i);
         if (zip_stat_index(za, index, NameFlags(za, index), &st) != 0 || !st.name) continue;
         const std::string name = st.name;
-        bool match = m_fileSpecs.empty();
-        for (const auto& spec : m_fileSpecs) match = match || MatchEntrySpec(spec, name);
-        if (!match || IsExcluded("/" + name)) continue;
+        if ((!included.Empty() && !included.Matches(name)) || excluded.Matches(name)) continue;
         selected.push_back({static_cast<zip_uint64_t>(i), name, st});
         total += st.size;
     }
@@ -1048,6 +1056,16 @@ int CXceedZip::ExtractFiles() {
     uint64_t done = 0;
     Throttle throttle;
     std::vector<std::pair<std::string, time_t>> folderTimes;
+    std::unordered_set<std::string> placedLinks;
+    auto giveOwner = [&](zip_uint64_t index, const std::string& target, int fd) {
+        uint32_t owner = 0, group = 0;
+        if (!m_bRestoreOwners || !GetOwner(za, index, owner, group)) return;
+        const int changed = fd >= 0 ? ::fchown(fd, owner, group) : ::lchown(target.c_str(), owner, group);
+        if (changed != 0) {
+            ++warnings;
+            m_events->WarningRaised(target, kWarnPermissionsNotRestored);
+        }
+    };
     for (size_t k = 0; k < selected.size(); ++k) {
         const auto& s = selected[k];
         const bool folder = IsFolderName(s.name);
@@ -1087,7 +1105,10 @@ int CXceedZip::ExtractFiles() {
             zip_discard(za);
             return kResultAborted;
         }
-        if (ThroughLink(root, relative)) {
+        // Into the original folders the system's own links (a /home that
+        // is a link) are the user's paths: only links this extraction placed
+        // are refused there.
+        if (root == "/" ? BelowPlacedLink(placedLinks, target) : ThroughLink(root, relative)) {
             m_events->FileFailed({s.name, target, kFailUnsafeName});
             ++fileErrors;
             continue;
@@ -1110,6 +1131,9 @@ int CXceedZip::ExtractFiles() {
             if (reason) {
                 m_events->FileFailed({s.name, target, reason});
                 ++fileErrors;
+            } else {
+                placedLinks.insert(target);
+                giveOwner(s.index, target, -1);
             }
             continue;
         }
@@ -1118,6 +1142,7 @@ int CXceedZip::ExtractFiles() {
                 m_events->FileFailed({s.name, target, kFailCannotWrite});
                 ++fileErrors;
             } else {
+                giveOwner(s.index, target, -1);
                 if (mode && ::chmod(target.c_str(), mode) != 0) ++warnings;
                 folderTimes.emplace_back(target, entryTime);
             }
@@ -1178,6 +1203,8 @@ int CXceedZip::ExtractFiles() {
             ++fileErrors;
             continue;
         }
+        // Before the mode: a change of owner clears set-user-ID bits.
+        giveOwner(s.index, target, fd);
         if (::fchmod(fd, mode ? mode : 0644) != 0) {
             ++warnings;
             m_events->WarningRaised(target, kWarnPermissionsNotRestored);

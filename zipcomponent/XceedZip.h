@@ -25,7 +25,7 @@ enum ActiveOperation : int { kIdle = 0, kSurveying = 1, kListing = 2, kWriting =
 // One entry of a ListContents result.
 struct ZipContentsItem {
     std::string name;        // as stored: relative to "/", folders end in "/"
-    std::string basePath;    // the root the name is relative to
+    std::string basePath;    // the root the name is relative to; "" in a zip of another tool
     uint32_t attributes;     // 16 for a folder
     time_t modified;
     bool encrypted;
@@ -72,6 +72,8 @@ public:
     bool m_bSkipExistingTargets = false;
     bool m_bSkipMissingTargets = false;
     bool m_bSkipNotNewer = false;
+    // Extraction gives each entry its stored owner and group; only root can.
+    bool m_bRestoreOwners = false;
     int m_nPackingLevel = 6;
     std::string m_strArchivePassword;
     bool m_bAbortRequest = false;
@@ -119,6 +121,7 @@ private:
         uint64_t size;
         uint32_t mode;
         time_t mtime;
+        uint32_t owner, group;
         std::string linkTarget;  // a symbolic link is stored as its target text
         bool IsLink() const { return (mode & 0170000) == 0120000; }
     };

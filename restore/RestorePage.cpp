@@ -1,0 +1,161 @@
+#include "restore/RestorePage.h"
+
+#include "jobmodel/BackupIndexFile.h"
+#include "jobmodel/BackupItem.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageService.h"
+
+namespace restore {
+
+namespace {
+
+constexpr const char* kCaption = "Vellora";
+
+int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
+
+}  // namespace
+
+CRestorePage::CRestorePage(const jobmodel::CAppDoc& doc, jobmodel::CSettingsRegistry settings,
+                           IStatusProgress* progress)
+    : m_zip(this), m_doc(doc), m_settings(settings), m_progress(progress), m_tree(*this) {
+    m_zip.m_bUseTempArchive = false;
+    m_zip.SetOption(404, 0);
+}
+
+std::string CRestorePage::SelectedPath() const {
+    if (m_nSelected < 0 || m_nSelected >= static_cast<int>(m_backupFiles.size())) return "";
+    return m_backupFiles[static_cast<size_t>(m_nSelected)].path;
+}
+
+void CRestorePage::RefreshBackupList() {
+    m_bHasDriveRoots = false;
+    const std::string before =
+        m_nSelected >= 0 && m_nSelected < static_cast<int>(m_backupFiles.size())
+            ? m_backupFiles[static_cast<size_t>(m_nSelected)].text
+            : std::string();
+    m_backupFiles = ListBackupFiles(m_doc.m_BackupSettings.m_strBackupFile);
+    m_nSelected = m_backupFiles.empty() ? -1 : 0;
+    if (!before.empty())
+        for (size_t i = 0; i < m_backupFiles.size(); ++i)
+            if (m_backupFiles[i].text.compare(0, before.size(), before) == 0) {
+                m_nSelected = static_cast<int>(i);
+                break;
+            }
+    LoadBackupContents();
+}
+
+void CRestorePage::SelectBackup(int line) {
+    m_nSelected = line >= 0 && line < static_cast<int>(m_backupFiles.size()) ? line : -1;
+    LoadBackupContents();
+}
+
+bool CRestorePage::LoadBackupContents() {
+    m_bHasDriveRoots = false;
+    m_zip.m_strArchivePath = SelectedPath();
+    bool loaded = false;
+    if (m_tree.InitRoot(m_zip.m_strArchivePath)) {
+        selection::SelectionNode& root = *m_tree.Root();
+        if (!platform::PathExists(m_zip.m_strArchivePath)) {
+            Tell("Error: Backup file does not exist\n" + m_zip.m_strArchivePath, platform::MB_ICONSTOP);
+        } else {
+            m_tree.ExpandNode(root);
+            if (root.children.empty()) {
+                Tell("Warning: Cannot read backup contents !!\n\nEither there are no files stored in the backup,\nthe "
+                     "backup file is currently locked (in use), or\nthe backup file is corrupt.\n",
+                     platform::MB_ICONEXCLAMATION);
+            } else {
+                m_bHasDriveRoots = m_tree.IsDriveRoot(*root.children.front());
+                root.state = selection::kNotSelected;
+                loaded = true;
+            }
+        }
+        if (!loaded) root.state = selection::kNotSelectable;
+    }
+    m_nDestMode = m_bHasDriveRoots ? kOriginalFolders : kAlternateFolder;
+    return loaded;
+}
+
+std::optional<zipcomponent::ZipContents> CRestorePage::ListEntries(const std::string& spec,
+                                                                   const std::string& exclusions, int option306,
+                                                                   int option307, bool option202, bool showErrors) {
+    m_zip.SetFileSpecList(spec);
+    m_zip.SetExcludeSpecList(exclusions);
+    m_zip.SetOption(306, option306);
+    m_zip.SetOption(307, option307);
+    m_zip.m_bKeepEntryPaths = true;
+    m_zip.SetOption(202, option202 ? 1 : 0);
+    m_zip.m_bAbortRequest = false;
+    zipcomponent::ZipContents contents;
+    const int result = m_zip.ListContents(contents, 0);
+    if (result < 2) return contents;
+    if (showErrors)
+        Tell("Error " + std::to_string(result) + ":\n\n" + zipcomponent::CXceedZip::DescribeCode(0, result),
+             platform::MB_ICONSTOP);
+    return std::nullopt;
+}
+
+std::vector<std::string> CRestorePage::IndexPaths() {
+    if (!m_settings.GetUseIndexFiles() || m_doc.m_nDocKind != jobmodel::kDocJob) return {};
+    jobmodel::CBackupIndexFile index(m_doc.GetPathName(), SelectedPath());
+    if (!index.Load()) return {};
+    return index.m_list;
+}
+
+bool CRestorePage::ListTopLevelFirst() {
+    const auto& items = m_doc.m_BackupSettings.m_items;
+    if (m_doc.m_nDocKind != jobmodel::kDocJob || items.GetCount() == 0) return false;
+    for (int i = 0; i < items.GetCount(); ++i)
+        if (items.GetAt(i).m_nState == selection::kFileSelected) return false;
+    return true;
+}
+
+void CRestorePage::ShowStatusProgress(const std::string& text, int percent) {
+    if (m_progress) m_progress->ShowStatusProgress(text, percent);
+}
+
+void CRestorePage::ClearStatusProgress() {
+    if (m_progress) m_progress->ClearStatusProgress();
+}
+
+bool CRestorePage::ConfirmOverwrite() {
+    return Tell("You have chosen to select all subfolders/files\nHowever, there are already some subfolders/files "
+                "selected.\nThese will be overwritten if you continue\n\nDo you wish to continue ?",
+                platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES;
+}
+
+void CRestorePage::ListingProgress(int percent) { ShowStatusProgress("Reading Backup Contents", percent); }
+
+void CRestorePage::PasswordRequest(const std::string&, std::string& password, bool& retry) {
+    std::optional<std::string> typed = m_askPassword ? m_askPassword() : std::nullopt;
+    retry = typed.has_value();
+    if (typed) {
+        password = *typed;
+        m_zip.m_strArchivePassword = *typed;
+    } else {
+        m_zip.m_bAbortRequest = true;
+    }
+}
+
+bool CRestorePage::CheckRestoreInput(bool& badDestination) {
+    badDestination = false;
+    m_tree.m_bIncludeSubfolders = m_bIncludeSubfolders;
+    if (m_tree.ExplicitNodes().empty()) {
+        Tell("There are no files selected to restore !!", platform::MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (m_nDestMode == kAlternateFolder || m_nDestMode == kSpecificFolder) {
+        if (m_strDestination.empty() || m_strDestination[0] != '/') {
+            Tell("The restore destination path is invalid.", platform::MB_ICONEXCLAMATION);
+            badDestination = true;
+            return false;
+        }
+    } else if (m_nDestMode != kOriginalFolders) {
+        Tell("An Internal Error occurred while trying to restore !!", platform::MB_ICONSTOP);
+        return false;
+    }
+    return true;
+}
+
+std::string CRestorePage::RestoreLogPath() const { return logbook::RestoreLogPath(m_settings.GetLogFolder()); }
+
+}  // namespace restore
