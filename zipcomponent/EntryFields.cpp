@@ -18,6 +18,31 @@ bool SetField(zip_t* za, zip_uint64_t index, zip_uint16_t id, const zip_uint8_t*
     return zip_file_extra_field_set(za, index, id, slot, data, length, where) == 0;
 }
 
+// The NTFS field (0x000a) that 7-Zip and Windows tools write: attribute
+// 1 holds the modification time in 100 ns steps since 1601.
+bool GetNtfsTime(zip_t* za, zip_uint64_t index, time_t& out) {
+    zip_uint16_t length = 0;
+    const zip_uint8_t* field = zip_file_extra_field_get_by_id(za, index, kNtfsTimesId, 0, &length, ZIP_FL_CENTRAL);
+    if (!field) field = zip_file_extra_field_get_by_id(za, index, kNtfsTimesId, 0, &length, ZIP_FL_LOCAL);
+    if (!field) return false;
+    for (size_t at = 4; at + 4 <= length;) {
+        const unsigned tag = field[at] | (field[at + 1] << 8);
+        const size_t size = field[at + 2] | (field[at + 3] << 8);
+        at += 4;
+        if (at + size > length) return false;
+        if (tag == 1 && size >= 8) {
+            uint64_t ticks = 0;
+            for (int i = 0; i < 8; ++i) ticks |= static_cast<uint64_t>(field[at + i]) << (8 * i);
+            constexpr uint64_t kUnixEpochTicks = 116444736000000000ULL;
+            if (ticks < kUnixEpochTicks) return false;
+            out = static_cast<time_t>((ticks - kUnixEpochTicks) / 10000000ULL);
+            return true;
+        }
+        at += size;
+    }
+    return false;
+}
+
 }  // namespace
 
 time_t StorableTime(time_t t) {
@@ -53,6 +78,8 @@ time_t GetEntryTime(zip_t* za, zip_uint64_t index) {
         if (dosKnown) localtime_r(&st.mtime, &local);
         return TimeFromField(t, dosKnown ? local.tm_year + 1900 : 0);
     }
+    time_t ntfs = 0;
+    if (GetNtfsTime(za, index, ntfs)) return ntfs;
     return dosKnown ? st.mtime : 0;
 }
 

@@ -16,11 +16,13 @@ namespace zipcomponent {
 // is relative to.
 inline constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
 inline constexpr zip_uint16_t kBasePathId = 0x6C76;
+inline constexpr zip_uint16_t kNtfsTimesId = 0x000A;
 // Info-ZIP's Unix field (0x7875): the owner and group numbers.
 inline constexpr zip_uint16_t kUnixOwnerId = 0x7875;
 
 bool SetEntryTime(zip_t* za, zip_uint64_t index, time_t mtime);
-// The extended timestamp when present, else the entry's DOS time.
+// The extended timestamp when present, else the NTFS times, else the
+// entry's DOS time.
 time_t GetEntryTime(zip_t* za, zip_uint64_t index);
 
 // Names are bytes: valid UTF-8 is stored with the UTF-8 flag, anything else
