@@ -334,6 +334,7 @@ void CMainFrame::ShowDocument() {
     m_backupTab = nullptr;
     m_optionsTab = nullptr;
     m_loggingTab = nullptr;
+    m_restoreTab = nullptr;
     if (job) {
         m_backupTab = new CBackupTab(m_doc, [this] { Modified(); }, m_tabs);
         m_tabs->addTab(m_backupTab, "Backup");
@@ -342,6 +343,8 @@ void CMainFrame::ShowDocument() {
         m_loggingTab = new CLoggingTab(m_doc, [this] { Modified(); }, [this] { return Save(); }, m_tabs);
         m_tabs->addTab(m_loggingTab, "Logging");
     }
+    m_restoreTab = new restore::CRestoreTab(m_doc, m_status, m_tabs);
+    m_tabs->addTab(m_restoreTab, "Restore");
     setUpdatesEnabled(true);
     m_runBackup->setEnabled(job);
     m_saveAs->setEnabled(job && !m_doc.GetPathName().empty());

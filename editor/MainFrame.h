@@ -4,6 +4,7 @@
 #include "editor/OptionsTabs.h"
 #include "editor/ProgressStatusBar.h"
 #include "editor/RunnerLaunch.h"
+#include "restore/RestoreTab.h"
 #include "jobmodel/AppDoc.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@ public:
     CBackupTab* BackupTab() { return m_backupTab; }
     COptionsTab* OptionsTab() { return m_optionsTab; }
     CLoggingTab* LoggingTab() { return m_loggingTab; }
+    restore::CRestoreTab* RestoreTab() { return m_restoreTab; }
     QTabWidget* Tabs() { return m_tabs; }
     // Toolbar entries in order, separators as empty texts.
     QStringList ToolbarTexts() const;
@@ -75,6 +77,7 @@ private:
     CBackupTab* m_backupTab = nullptr;
     COptionsTab* m_optionsTab = nullptr;
     CLoggingTab* m_loggingTab = nullptr;
+    restore::CRestoreTab* m_restoreTab = nullptr;
     QLabel* m_caption;
     QLabel* m_captionIcon;
     QToolBar* m_toolbar;

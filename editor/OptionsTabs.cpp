@@ -1,5 +1,7 @@
 #include "editor/OptionsTabs.h"
 
+#include "desktop/PasswordFields.h"
+
 #include "desktop/DesktopOpen.h"
 
 #include "jobmodel/SettingsRegistry.h"
@@ -17,23 +19,12 @@
 
 namespace editor {
 
+using desktop::MaskedEdit;
+using desktop::OkCancel;
+
 namespace {
 
 constexpr const char* kCaption = "Vellora";
-
-QLineEdit* MaskedEdit(QWidget* parent) {
-    auto* edit = new QLineEdit(parent);
-    edit->setEchoMode(QLineEdit::Password);
-    edit->setMinimumWidth(220);
-    return edit;
-}
-
-QDialogButtonBox* OkCancel(QDialog* dialog) {
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return buttons;
-}
 
 }  // namespace
 
@@ -59,17 +50,6 @@ void CdlgZipSetPassword::accept() {
         return;
     }
     QDialog::accept();
-}
-
-CPasswordPrompt::CPasswordPrompt(const QString& description, QWidget* parent) : QDialog(parent) {
-    setWindowTitle("Enter Password");
-    m_password = MaskedEdit(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(description, this));
-    auto* row = new QFormLayout;
-    row->addRow("Password", m_password);
-    layout->addLayout(row);
-    layout->addWidget(OkCancel(this));
 }
 
 COptionsTab::COptionsTab(jobmodel::CAppDoc& doc, std::function<void()> modified, QWidget* parent)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/PasswordFields.h"
 #include "editor/OptionsPage.h"
 
 #include <QCheckBox>
@@ -14,6 +15,8 @@
 
 namespace editor {
 
+using desktop::CPasswordPrompt;
+
 // "Enter Password" with the old, new and confirmation fields; OK is refused
 // with its message while they do not fit.
 class CdlgZipSetPassword : public QDialog {
@@ -26,13 +29,6 @@ public:
 
 private:
     std::string m_current;
-};
-
-// "Enter Password" with one field and a line saying why it is asked for.
-class CPasswordPrompt : public QDialog {
-public:
-    CPasswordPrompt(const QString& description, QWidget* parent = nullptr);
-    QLineEdit* m_password;
 };
 
 // The Options tab: compression, verification, old versions, the password

@@ -51,7 +51,7 @@ bool CRestoreTree::InitRoot(const std::string& backupFile) {
     return true;
 }
 
-bool CRestoreTree::IsDriveRoot(const SelectionNode& node) const {
+bool CRestoreTree::IsDriveRoot(const SelectionNode& node) {
     return node.parent && !node.parent->parent && node.name == "/";
 }
 

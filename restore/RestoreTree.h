@@ -56,7 +56,7 @@ public:
     selection::SelectionNode* FindPath(const std::string& path);
     // Whether a node was filled, and whether it is the root's drive "/".
     static bool Expanded(const selection::SelectionNode& node) { return node.listed; }
-    bool IsDriveRoot(const selection::SelectionNode& node) const;
+    static bool IsDriveRoot(const selection::SelectionNode& node);
     bool Initialised() const { return m_bInitialised; }
     // Entries whose flag marks them encrypted show a trailing "*".
     static std::string NodeText(const std::string& name, bool encrypted) { return encrypted ? name + "*" : name; }

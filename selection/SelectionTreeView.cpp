@@ -82,8 +82,21 @@ void CSelectionTreeView::Rebuild() {
     clear();
     m_items.clear();
     if (!m_tree || !m_tree->Root()) return;
-    QTreeWidgetItem* root = AddItem(*m_tree->Root(), nullptr);
+    SelectionNode& node = *m_tree->Root();
+    QTreeWidgetItem* root = MakeItem(node);
+    addTopLevelItem(root);
+    Redraw(node);
+    AddChildren(node, root);
     root->setExpanded(true);
+}
+
+QTreeWidgetItem* CSelectionTreeView::ItemFor(const SelectionNode* node) {
+    if (!node) return nullptr;
+    if (QTreeWidgetItem* item = m_items.value(node)) return item;
+    QTreeWidgetItem* parentItem = node->parent ? ItemFor(node->parent) : nullptr;
+    if (!parentItem) return nullptr;
+    AddChildren(*node->parent, parentItem);
+    return m_items.value(node);
 }
 
 SelectionNode* CSelectionTreeView::NodeFor(const QTreeWidgetItem* item) const {
@@ -94,19 +107,28 @@ void CSelectionTreeView::ClickStateImage(SelectionNode& node) {
     m_tree->Click(node);
 }
 
-QTreeWidgetItem* CSelectionTreeView::AddItem(SelectionNode& node, QTreeWidgetItem* parent) {
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+QTreeWidgetItem* CSelectionTreeView::MakeItem(SelectionNode& node) {
+    auto* item = new QTreeWidgetItem;
     item->setText(0, QString::fromStdString(node.name));
     item->setData(0, Qt::UserRole, QVariant::fromValue(static_cast<void*>(&node)));
     m_items.insert(&node, item);
-    Redraw(node);
-    AddChildren(node, item);
+    ShowExpandButton(node, item);
     return item;
 }
 
+// Children get items when their folder opens: a backup may hold millions.
 void CSelectionTreeView::AddChildren(SelectionNode& node, QTreeWidgetItem* item) {
-    for (auto& child : node.children)
-        if (!m_items.contains(child.get())) AddItem(*child, item);
+    if (item->childCount() != static_cast<int>(node.children.size())) {
+        QList<QTreeWidgetItem*> added;
+        for (auto& child : node.children)
+            if (!m_items.contains(child.get())) added << MakeItem(*child);
+        item->addChildren(added);
+        for (QTreeWidgetItem* child : added) Redraw(*NodeFor(child));
+    }
+    ShowExpandButton(node, item);
+}
+
+void CSelectionTreeView::ShowExpandButton(const SelectionNode& node, QTreeWidgetItem* item) {
     // A folder not listed yet may have children: it keeps its expand button.
     const bool mayHaveChildren = node.IsFolder() && (!node.listed || !node.children.empty());
     item->setChildIndicatorPolicy(mayHaveChildren ? QTreeWidgetItem::ShowIndicator
@@ -116,16 +138,25 @@ void CSelectionTreeView::AddChildren(SelectionNode& node, QTreeWidgetItem* item)
 void CSelectionTreeView::Redraw(const SelectionNode& node) {
     QTreeWidgetItem* item = m_items.value(&node);
     if (!item) return;
-    QPixmap decoration(kDecoration, kImage);
-    decoration.fill(Qt::transparent);
-    QPainter p(&decoration);
-    p.drawPixmap(0, 0, StateImage(node.state));
-    if (m_icon) p.drawPixmap(kImage + kGap, 0, m_icon(node).pixmap(kImage, kImage));
-    p.end();
-    item->setIcon(0, QIcon(decoration));
-    QFont font = item->font(0);
-    font.setBold(node.Bold());
-    item->setFont(0, font);
+    const QIcon icon = m_icon ? m_icon(node) : QIcon();
+    // Few distinct pictures serve many nodes.
+    const auto key = qMakePair(node.state, icon.cacheKey());
+    auto cached = m_decorations.constFind(key);
+    if (cached == m_decorations.constEnd()) {
+        QPixmap decoration(kDecoration, kImage);
+        decoration.fill(Qt::transparent);
+        QPainter p(&decoration);
+        p.drawPixmap(0, 0, StateImage(node.state));
+        if (!icon.isNull()) p.drawPixmap(kImage + kGap, 0, icon.pixmap(kImage, kImage));
+        p.end();
+        cached = m_decorations.insert(key, QIcon(decoration));
+    }
+    item->setIcon(0, *cached);
+    if (item->font(0).bold() != node.Bold()) {
+        QFont font = item->font(0);
+        font.setBold(node.Bold());
+        item->setFont(0, font);
+    }
 }
 
 void CSelectionTreeView::Expanded(QTreeWidgetItem* item) {

@@ -22,7 +22,9 @@ public:
                 std::function<QIcon(const SelectionNode&)> icon);
     // Draws the tree anew, after InitRoot.
     void Rebuild();
-    QTreeWidgetItem* ItemFor(const SelectionNode* node) const { return m_items.value(node); }
+    // The item of a node; items are made when their parent opens, or here
+    // along the way to the node.
+    QTreeWidgetItem* ItemFor(const SelectionNode* node);
     SelectionNode* NodeFor(const QTreeWidgetItem* item) const;
     // Clicks the state image of a node, as the mouse does.
     void ClickStateImage(SelectionNode& node);
@@ -34,8 +36,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    QTreeWidgetItem* AddItem(SelectionNode& node, QTreeWidgetItem* parent);
+    // An item for a node, not yet in the tree.
+    QTreeWidgetItem* MakeItem(SelectionNode& node);
     void AddChildren(SelectionNode& node, QTreeWidgetItem* item);
+    void ShowExpandButton(const SelectionNode& node, QTreeWidgetItem* item);
     void Redraw(const SelectionNode& node);
     void Expanded(QTreeWidgetItem* item);
 
@@ -43,6 +47,7 @@ private:
     std::function<void(SelectionNode&)> m_list;
     std::function<QIcon(const SelectionNode&)> m_icon;
     QHash<const SelectionNode*, QTreeWidgetItem*> m_items;
+    QHash<QPair<int, qint64>, QIcon> m_decorations;
 };
 
 }  // namespace selection

@@ -76,10 +76,11 @@ TEST_F(MainFrameTest, AJobOpensWithItsPagesCommandsAndTitle) {
     EXPECT_EQ(frame.windowTitle(), "Daily.vlj - Vellora");
     EXPECT_EQ(frame.ToolbarTexts(), (QStringList{"New", "Open", "Save", "", "Cut", "Copy", "Paste", "Undo", "", "About",
                                                  "", "Options", "", "Run Backup"}));
-    ASSERT_EQ(frame.Tabs()->count(), 3);
+    ASSERT_EQ(frame.Tabs()->count(), 4);
     EXPECT_EQ(frame.Tabs()->tabText(0), "Backup");
     EXPECT_EQ(frame.Tabs()->tabText(1), "Options");
     EXPECT_EQ(frame.Tabs()->tabText(2), "Logging");
+    EXPECT_EQ(frame.Tabs()->tabText(3), "Restore");
     EXPECT_TRUE(frame.m_runBackup->isEnabled());
     EXPECT_TRUE(frame.m_saveAs->isEnabled());
     // F1 opens the active tab's page, which the help holds.
@@ -258,6 +259,26 @@ TEST_F(MainFrameTest, AJobTickedInTheEditorIsRunByTheRunnerWithTheTickedFiles) {
     EXPECT_NE(listing.find((data + "/Letters/ann.txt").substr(1)), std::string::npos) << listing;
     EXPECT_EQ(listing.find("draft.tmp"), std::string::npos) << listing;
     EXPECT_EQ(listing.find("cat.jpg"), std::string::npos) << listing;
+
+    // The backup opened for itself, as the runner's Restore command does: the Restore tab alone.
+    ASSERT_TRUE(frame.OpenFile(backup));
+    ASSERT_EQ(frame.Tabs()->count(), 1);
+    EXPECT_EQ(frame.Tabs()->tabText(0), "Restore");
+    EXPECT_FALSE(frame.m_runBackup->isEnabled());
+    frame.resize(980, 640);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    restore::CRestoreTab& restoreTab = *frame.RestoreTab();
+    ASSERT_EQ(restoreTab.m_backupFile->count(), 1);
+    EXPECT_EQ(restoreTab.m_backupFile->itemText(0).toStdString(), backup);
+    EXPECT_TRUE(restoreTab.m_original->isChecked());
+    SelectionNode* ann = restoreTab.Page().Tree().FindPath(data + "/Letters/ann.txt");
+    ASSERT_NE(ann, nullptr);
+    restoreTab.m_view->scrollToItem(restoreTab.m_view->ItemFor(ann));
+    restoreTab.m_view->ClickStateImage(*ann);
+    EXPECT_EQ(frame.HelpTopic(), "Backup/OptionTabs/Tab_Restore.htm");
+    fs::create_directories(SCREENSHOT_DIR);
+    EXPECT_TRUE(frame.grab().save(SCREENSHOT_DIR "/editor-restore.png"));
 }
 
 TEST_F(MainFrameTest, DeleteJobRefusesTheOpenJobAndTrashesAnother) {

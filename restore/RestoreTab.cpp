@@ -1,0 +1,281 @@
+#include "restore/RestoreTab.h"
+
+#include "desktop/DesktopOpen.h"
+#include "desktop/PasswordFields.h"
+#include "jobmodel/SettingsRegistry.h"
+#include "platform/FileSystem.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMimeDatabase>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace restore {
+
+using selection::SelectionNode;
+
+namespace {
+
+// The wait cursor for as long as a scope lasts.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+CdlgRestoringFiles::CdlgRestoringFiles(CRestoreTab& tab) : QDialog(&tab), m_tab(tab) {
+    setWindowTitle("Restoring Files");
+    m_text = new QLabel("Restore in progress, please wait...", this);
+    m_text->setMinimumWidth(320);
+    m_text->setWordWrap(true);
+    m_abort = new QPushButton("&Abort", this);
+    m_viewLog = new QPushButton("&View Log", this);
+    m_ok = new QPushButton("OK", this);
+    m_viewLog->setEnabled(false);
+    m_ok->setEnabled(false);
+    m_viewLog->setIcon(desktop::CommandIcon("document-open", QStyle::SP_FileDialogContentsView));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_abort);
+    buttons->addWidget(m_viewLog);
+    buttons->addWidget(m_ok);
+    auto* layout = new QVBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(32, 32));
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addWidget(m_text, 1);
+    layout->addLayout(row);
+    layout->addLayout(buttons);
+    connect(m_abort, &QPushButton::clicked, this, [this] { m_tab.Page().RequestAbort(); });
+    connect(m_viewLog, &QPushButton::clicked, this,
+            [this] { desktop::ViewLog(m_tab.Page().RestoreLogPath(), windowTitle().toStdString()); });
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CdlgRestoringFiles::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_started) return;
+    m_started = true;
+    QTimer::singleShot(0, this, [this] { Run(); });
+}
+
+void CdlgRestoringFiles::Run() {
+    std::string result;
+    {
+        WaitCursor wait;
+        result = m_tab.Page().RunRestore();
+    }
+    m_text->setText(QString::fromStdString(result));
+    m_ok->setEnabled(true);
+    m_viewLog->setEnabled(true);
+    m_abort->setEnabled(false);
+    m_ok->setDefault(true);
+    m_ok->setFocus();
+}
+
+CRestoreTab::CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress, QWidget* parent)
+    : QWidget(parent), m_page(doc, jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()), progress) {
+    m_backupFile = new QComboBox(this);
+    m_backupFile->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_backupFile->setMinimumContentsLength(30);
+    m_refresh = new QPushButton("Re&fresh", this);
+    m_refresh->setIcon(desktop::CommandIcon("view-refresh", QStyle::SP_BrowserReload));
+    m_includeSubfolders = new QCheckBox("Include &Subfolders when selecting:", this);
+    m_includeSubfolders->setChecked(true);
+    m_view = new selection::CSelectionTreeView(this);
+    m_path = new QLabel(this);
+    m_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_original = new QRadioButton("&Original Folders", this);
+    m_alternate = new QRadioButton("&Alternate Folder (Retain paths)", this);
+    m_specific = new QRadioButton("S&pecific Folder (Ignore paths)", this);
+    m_destination = new QLineEdit(this);
+    m_browse = new QPushButton("...", this);
+    m_browse->setFixedWidth(m_browse->fontMetrics().horizontalAdvance("....") + 16);
+    m_destGroup = new QButtonGroup(this);
+    m_destGroup->addButton(m_original, kOriginalFolders);
+    m_destGroup->addButton(m_alternate, kAlternateFolder);
+    m_destGroup->addButton(m_specific, kSpecificFolder);
+    m_original->setChecked(true);
+
+    m_all = new QRadioButton("Restore a&ll selected files", this);
+    m_onlyExisting = new QRadioButton("Only restore files that already e&xist", this);
+    m_onlyMissing = new QRadioButton("Only restore files that do &not exist", this);
+    m_onlyNewer = new QRadioButton("Only restore files if ne&wer than existing", this);
+    m_overwriteGroup = new QButtonGroup(this);
+    m_overwriteGroup->addButton(m_all, kRestoreAll);
+    m_overwriteGroup->addButton(m_onlyExisting, kOnlyExisting);
+    m_overwriteGroup->addButton(m_onlyMissing, kOnlyMissing);
+    m_overwriteGroup->addButton(m_onlyNewer, kOnlyNewer);
+    m_all->setChecked(true);
+    m_restore = new QPushButton("&Restore", this);
+    m_restore->setIcon(desktop::CommandIcon("document-revert", QStyle::SP_DialogApplyButton));
+
+    auto* top = new QHBoxLayout;
+    auto* label = new QLabel("&Backup File", this);
+    label->setBuddy(m_backupFile);
+    top->addWidget(label);
+    top->addWidget(m_backupFile, 1);
+    top->addWidget(m_refresh);
+
+    auto* destBox = new QGroupBox("Restore To", this);
+    auto* dest = new QVBoxLayout(destBox);
+    dest->addWidget(m_original);
+    dest->addWidget(m_alternate);
+    dest->addWidget(m_specific);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_destination, 1);
+    folderRow->addWidget(m_browse);
+    dest->addLayout(folderRow);
+
+    auto* overwriteBox = new QGroupBox("Files to Restore", this);
+    auto* overwrite = new QVBoxLayout(overwriteBox);
+    overwrite->addWidget(m_all);
+    overwrite->addWidget(m_onlyExisting);
+    overwrite->addWidget(m_onlyMissing);
+    overwrite->addWidget(m_onlyNewer);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(destBox);
+    side->addWidget(overwriteBox);
+    side->addStretch();
+    side->addWidget(m_restore, 0, Qt::AlignRight);
+
+    auto* treeColumn = new QVBoxLayout;
+    treeColumn->addWidget(m_includeSubfolders);
+    treeColumn->addWidget(m_view, 1);
+    treeColumn->addWidget(m_path);
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(treeColumn, 3);
+    body->addLayout(side, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(body, 1);
+
+    CRestoreTree& tree = m_page.Tree();
+    m_view->Attach(
+        &tree, [&tree](SelectionNode& node) { tree.ExpandNode(node); },
+        [this](const SelectionNode& node) { return NodeIcon(node); });
+    m_page.m_askPassword = [this]() -> std::optional<std::string> {
+        desktop::CPasswordPrompt prompt(
+            "The file is Password protected!\nPlease enter the password to extract the files.", this);
+        if (m_exec(prompt) != QDialog::Accepted) return std::nullopt;
+        return prompt.m_password->text().toStdString();
+    };
+
+    connect(m_backupFile, &QComboBox::activated, this, &CRestoreTab::LoadSelected);
+    connect(m_refresh, &QPushButton::clicked, this, &CRestoreTab::RefreshBackupList);
+    connect(m_includeSubfolders, &QCheckBox::toggled, this,
+            [this](bool on) { m_page.Tree().m_bIncludeSubfolders = m_page.m_bIncludeSubfolders = on; });
+    connect(m_destGroup, &QButtonGroup::idClicked, this, [this] { ShowDestinationEnabling(); });
+    connect(m_browse, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, "Select Restore Folder", m_destination->text());
+        if (!folder.isEmpty()) m_destination->setText(folder);
+    });
+    connect(m_view, &QTreeWidget::currentItemChanged, this, [this] { ShowSelectedPath(); });
+    connect(m_restore, &QPushButton::clicked, this, &CRestoreTab::Restore);
+    ShowDestinationEnabling();
+}
+
+QIcon CRestoreTab::NodeIcon(const SelectionNode& node) const {
+    if (!node.parent) return desktop::CommandIcon("package-x-generic", QStyle::SP_DriveFDIcon);
+    if (CRestoreTree::IsDriveRoot(node)) return desktop::CommandIcon("drive-harddisk", QStyle::SP_DriveHDIcon);
+    if (node.IsFolder()) return desktop::CommandIcon("folder", QStyle::SP_DirIcon);
+    // By name alone: the file need not exist.
+    static QMimeDatabase mimes;
+    const QMimeType type = mimes.mimeTypeForFile(QString::fromStdString(node.name), QMimeDatabase::MatchExtension);
+    return QIcon::fromTheme(type.iconName(),
+                            QIcon::fromTheme(type.genericIconName(), style()->standardIcon(QStyle::SP_FileIcon)));
+}
+
+void CRestoreTab::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    RefreshIfStale();
+}
+
+void CRestoreTab::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ShowSelectedPath();
+}
+
+void CRestoreTab::RefreshIfStale() {
+    const int line = m_backupFile->currentIndex();
+    const std::string shown = line >= 0 ? m_backupFile->itemData(line).toString().toStdString() : std::string();
+    if (m_bStale || shown != m_page.m_zip.m_strArchivePath) RefreshBackupList();
+    m_bStale = false;
+}
+
+void CRestoreTab::RefreshBackupList() {
+    WaitCursor wait;
+    m_page.RefreshBackupList();
+    m_backupFile->clear();
+    for (const auto& entry : m_page.BackupList())
+        m_backupFile->addItem(QString::fromStdString(entry.text), QString::fromStdString(entry.path));
+    m_backupFile->setCurrentIndex(m_page.Selected());
+    ShowLoaded();
+}
+
+void CRestoreTab::LoadSelected(int line) {
+    WaitCursor wait;
+    m_page.SelectBackup(line);
+    ShowLoaded();
+}
+
+void CRestoreTab::ShowLoaded() {
+    setUpdatesEnabled(false);
+    m_view->Rebuild();
+    CRestoreTree& tree = m_page.Tree();
+    SelectionNode* root = tree.Root();
+    const bool loaded = root && !root->children.empty();
+    m_view->setRootIsDecorated(loaded);
+    if (loaded) m_view->setCurrentItem(m_view->ItemFor(root->children.front().get()));
+    m_original->setEnabled(m_page.m_bHasDriveRoots);
+    m_destGroup->button(m_page.m_nDestMode)->setChecked(true);
+    ShowDestinationEnabling();
+    ReadControls();
+    setUpdatesEnabled(true);
+}
+
+void CRestoreTab::ReadControls() {
+    m_page.m_nDestMode = m_destGroup->checkedId();
+    m_page.m_strDestination = m_destination->text().toStdString();
+    m_page.m_nOverwriteMode = m_overwriteGroup->checkedId();
+    m_page.m_bIncludeSubfolders = m_includeSubfolders->isChecked();
+    m_page.Tree().m_bIncludeSubfolders = m_page.m_bIncludeSubfolders;
+}
+
+void CRestoreTab::ShowDestinationEnabling() {
+    const bool elsewhere = !m_original->isChecked();
+    m_destination->setEnabled(elsewhere);
+    m_browse->setEnabled(elsewhere);
+}
+
+void CRestoreTab::ShowSelectedPath() {
+    const SelectionNode* node = m_view->NodeFor(m_view->currentItem());
+    const QString path = node ? QString::fromStdString(m_page.Tree().GetItemPath(*node)) : QString();
+    m_path->setText(m_path->fontMetrics().elidedText(path, Qt::ElideMiddle, std::max(40, m_view->width())));
+    m_path->setToolTip(path);
+}
+
+void CRestoreTab::Restore() {
+    ReadControls();
+    bool badDestination = false;
+    if (!m_page.CheckRestoreInput(badDestination)) {
+        if (badDestination) m_destination->setFocus();
+        return;
+    }
+    CdlgRestoringFiles dialog(*this);
+    m_exec(dialog);
+}
+
+}  // namespace restore

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "restore/RestorePage.h"
+#include "selection/SelectionTreeView.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <functional>
+
+namespace restore {
+
+class CRestoreTab;
+
+// The restore run's window: the run starts when it is first shown, Abort
+// works while it runs, then the result, View Log and OK.
+class CdlgRestoringFiles : public QDialog {
+public:
+    explicit CdlgRestoringFiles(CRestoreTab& tab);
+    QLabel* m_text;
+    QPushButton* m_abort;
+    QPushButton* m_viewLog;
+    QPushButton* m_ok;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Run();
+    CRestoreTab& m_tab;
+    bool m_started = false;
+};
+
+// The Restore tab: pick the backup or one of its archive zips, tick what
+// to restore in its contents, choose where to and which files, restore.
+// The decisions are CRestorePage's; this page shows them.
+class CRestoreTab : public QWidget {
+public:
+    CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress, QWidget* parent = nullptr);
+
+    CRestorePage& Page() { return m_page; }
+    // The document changed: the list is read again when the tab shows.
+    void MarkStale() { m_bStale = true; }
+    // Reads the list and the contents when they are stale.
+    void RefreshIfStale();
+    void RefreshBackupList();
+    // The Restore button.
+    void Restore();
+
+    // How the dialogs are shown; tests answer them.
+    std::function<int(QDialog&)> m_exec = [](QDialog& dialog) { return dialog.exec(); };
+
+    QComboBox* m_backupFile;
+    QPushButton* m_refresh;
+    QCheckBox* m_includeSubfolders;
+    selection::CSelectionTreeView* m_view;
+    QLabel* m_path;
+    QRadioButton* m_original;
+    QRadioButton* m_alternate;
+    QRadioButton* m_specific;
+    QLineEdit* m_destination;
+    QPushButton* m_browse;
+    QRadioButton* m_all;
+    QRadioButton* m_onlyExisting;
+    QRadioButton* m_onlyMissing;
+    QRadioButton* m_onlyNewer;
+    QPushButton* m_restore;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void LoadSelected(int line);
+    // Shows what the page decided after a load.
+    void ShowLoaded();
+    void ReadControls();
+    void ShowDestinationEnabling();
+    void ShowSelectedPath();
+    QIcon NodeIcon(const selection::SelectionNode& node) const;
+
+    CRestorePage m_page;
+    QButtonGroup* m_destGroup;
+    QButtonGroup* m_overwriteGroup;
+    bool m_bStale = true;
+};
+
+}  // namespace restore
