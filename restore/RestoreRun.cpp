@@ -99,6 +99,8 @@ std::string CRestorePage::RunRestore() {
             Tell("There are no files to Restore !!!", platform::MB_ICONINFORMATION);
             result = "Restore Successful";
             break;
+        // A part on a fixed disk is never asked for: it is missing.
+        case zc::kResultMissingPart:
         case zc::kResultDiskAborted:
             if (ArchiveOnRemovableMedia()) {
                 result = "Restore Aborted !";

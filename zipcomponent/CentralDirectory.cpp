@@ -61,11 +61,11 @@ bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals
     return true;
 }
 
-bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out) {
+bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out, bool lastPart) {
     out = CentralDirectory();
     EndRecord end;
     std::string cd;
-    if (!ReadDirectoryHere(archivePath, end, cd) || end.disk != 0) return false;
+    if (!ReadDirectoryHere(archivePath, end, cd) || (end.disk != 0 && !lastPart)) return false;
     out.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, cd.size() / kCentralSize)));
     size_t at = 0;
     for (uint64_t k = 0; k < end.entries; ++k) {

@@ -41,7 +41,9 @@ struct CentralDirectory {
 // to libzip: names valid UTF-8 (libzip hands them out unconverted) and an
 // extended timestamp in every central header. Anything else (split,
 // shifted, damaged, foreign names or times) gives false, and the caller
-// asks libzip.
-bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out);
+// asks libzip. With `lastPart`, the last part of a split archive is read
+// too when the whole directory lies on it, as for a listing, which needs
+// no other part.
+bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out, bool lastPart = false);
 
 }  // namespace zipcomponent

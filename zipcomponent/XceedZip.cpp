@@ -812,7 +812,7 @@ void TakeDirectory(zip_t* za, CentralDirectory& directory) {
 }  // namespace
 
 int CXceedZip::ReadDirectory(CentralDirectory& directory) {
-    if (ReadCentralDirectory(m_strArchivePath, directory)) return kResultSuccess;
+    if (ReadCentralDirectory(m_strArchivePath, directory, true)) return kResultSuccess;
     int result;
     zip_t* za = OpenArchive(result);
     if (!za) return result;
