@@ -2,13 +2,13 @@
 // in one run, and prints both figures and the peak memory.
 //   engine_bench [folder]
 
+#include "bench/BenchSupport.h"
 #include "engine/BackupEngine.h"
 #include "platform/MessageService.h"
 #include "platform/TimeZone.h"
 
 #include <QCoreApplication>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,23 +18,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-template <class F>
-double Seconds(F&& work) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Every timed step starts with nothing left for the disk to do, so neither
-// side pays for the other's writeback or freed blocks.
-void Settle() {
-    ::sync();
-    sleep(1);
-}
-
-}  // namespace
+using bench::Seconds;
+using bench::Settle;
 
 int main(int argc, char** argv) {
     platform::PinLocalTimeZone();

@@ -2,85 +2,24 @@
 // run, and prints both figures side by side.
 //   zip_bench [folder] [megabytes]
 
+#include "bench/BenchSupport.h"
 #include "platform/TimeZone.h"
 #include "zipcomponent/XceedZip.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double Seconds(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-int Shell(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Text, random binary and "already compressed" (random) files in nested folders.
-std::vector<std::string> MakeTree(const fs::path& root, size_t megabytes) {
-    std::mt19937_64 rng(7);
-    std::vector<std::string> files;
-    const size_t count = 2000;
-    const size_t average = megabytes * 1024 * 1024 / count;
-    std::string words = "the quick brown fox jumps over the lazy dog while ann writes her letters ";
-    for (size_t i = 0; i < count; ++i) {
-        const fs::path folder = root / ("d" + std::to_string(i % 40)) / ("s" + std::to_string(i % 7));
-        fs::create_directories(folder);
-        const size_t size = average / 2 + rng() % average;
-        std::string content;
-        content.reserve(size);
-        if (i % 3 == 0) {
-            while (content.size() < size) content += words.substr(rng() % 20) + std::to_string(rng() % 1000) + "\n";
-        } else {
-            while (content.size() < size) {
-                const uint64_t v = rng();
-                content.append(reinterpret_cast<const char*>(&v), 8);
-            }
-        }
-        content.resize(size);
-        const fs::path file = folder / ("f" + std::to_string(i) + (i % 3 == 0 ? ".txt" : ".bin"));
-        std::ofstream(file, std::ios::binary) << content;
-        files.push_back(file.string());
-    }
-    return files;
-}
-
-long PeakKilobytes() {
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Every timed step starts with nothing left for the disk to do, so neither
-// side pays for the other's writeback or freed blocks.
-void Settle() {
-    ::sync();
-    sleep(1);
-}
-
-void Row(const char* what, double ours, double peer) {
-    std::printf("%-34s %9.2f s %9.2f s   ratio %.2f\n", what, ours, peer, peer > 0 ? ours / peer : 0.0);
-}
-
-}  // namespace
+using bench::PeakKilobytes;
+using bench::Row;
+using bench::Seconds;
+using bench::Settle;
+using bench::Shell;
 
 int main(int argc, char** argv) {
     platform::PinLocalTimeZone();
@@ -89,7 +28,7 @@ int main(int argc, char** argv) {
     fs::remove_all(work);
     const fs::path tree = work / "tree";
     std::printf("generating %zu MB in 2000 files under %s\n", megabytes, tree.c_str());
-    const auto files = MakeTree(tree, megabytes);
+    const auto files = bench::MakeTree(tree, megabytes);
     std::vector<std::string> folders;
     for (const auto& e : fs::recursive_directory_iterator(tree))
         if (e.is_directory()) folders.push_back(e.path().string());

@@ -4,12 +4,14 @@
 #include "jobmodel/BackupItem.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
+#include "zipcomponent/CentralDirectory.h"
 
 namespace restore {
 
 namespace {
 
 constexpr const char* kCaption = "Vellora";
+constexpr uint64_t kWholeTreeEntries = 20000;
 
 int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
 
@@ -102,6 +104,10 @@ std::vector<std::string> CRestorePage::IndexPaths() {
 }
 
 bool CRestorePage::ListTopLevelFirst() {
+    // A big backup is read folder by folder whatever opened it: its whole
+    // tree would take seconds and hundreds of megabytes.
+    uint64_t entries = 0;
+    if (zipcomponent::ReadEntryCount(m_zip.m_strArchivePath, entries) && entries > kWholeTreeEntries) return true;
     const auto& items = m_doc.m_BackupSettings.m_items;
     if (m_doc.m_nDocKind != jobmodel::kDocJob || items.GetCount() == 0) return false;
     for (int i = 0; i < items.GetCount(); ++i)

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QMimeDatabase>
@@ -187,15 +188,30 @@ CRestoreTab::CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress
     ShowDestinationEnabling();
 }
 
-QIcon CRestoreTab::NodeIcon(const SelectionNode& node) const {
-    if (!node.parent) return desktop::CommandIcon("package-x-generic", QStyle::SP_DriveFDIcon);
-    if (CRestoreTree::IsDriveRoot(node)) return desktop::CommandIcon("drive-harddisk", QStyle::SP_DriveHDIcon);
-    if (node.IsFolder()) return desktop::CommandIcon("folder", QStyle::SP_DirIcon);
-    // By name alone: the file need not exist.
-    static QMimeDatabase mimes;
-    const QMimeType type = mimes.mimeTypeForFile(QString::fromStdString(node.name), QMimeDatabase::MatchExtension);
-    return QIcon::fromTheme(type.iconName(),
-                            QIcon::fromTheme(type.genericIconName(), style()->standardIcon(QStyle::SP_FileIcon)));
+QIcon CRestoreTab::NodeIcon(const SelectionNode& node) {
+    // One look-up per kind of node: a folder may hold thousands of files.
+    QString key;
+    if (!node.parent) key = "/backup";
+    else if (CRestoreTree::IsDriveRoot(node)) key = "/drive";
+    else if (node.IsFolder()) key = "/folder";
+    else key = QFileInfo(QString::fromStdString(node.name)).suffix().toLower();
+    auto cached = m_icons.constFind(key);
+    if (cached != m_icons.constEnd()) return *cached;
+    QIcon icon;
+    if (key == "/backup") {
+        icon = desktop::CommandIcon("package-x-generic", QStyle::SP_DriveFDIcon);
+    } else if (key == "/drive") {
+        icon = desktop::CommandIcon("drive-harddisk", QStyle::SP_DriveHDIcon);
+    } else if (key == "/folder") {
+        icon = desktop::CommandIcon("folder", QStyle::SP_DirIcon);
+    } else {
+        // By name alone: the file need not exist.
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(QString::fromStdString(node.name),
+                                                               QMimeDatabase::MatchExtension);
+        icon = QIcon::fromTheme(type.iconName(),
+                                QIcon::fromTheme(type.genericIconName(), style()->standardIcon(QStyle::SP_FileIcon)));
+    }
+    return *m_icons.insert(key, icon);
 }
 
 void CRestoreTab::showEvent(QShowEvent* event) {

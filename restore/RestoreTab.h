@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QHash>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,12 +86,13 @@ private:
     void ReadControls();
     void ShowDestinationEnabling();
     void ShowSelectedPath();
-    QIcon NodeIcon(const selection::SelectionNode& node) const;
+    QIcon NodeIcon(const selection::SelectionNode& node);
 
     CRestorePage m_page;
     QButtonGroup* m_destGroup;
     QButtonGroup* m_overwriteGroup;
     bool m_bStale = true;
+    QHash<QString, QIcon> m_icons;
 };
 
 }  // namespace restore

@@ -40,6 +40,14 @@ bool ReadDirectoryHere(const std::string& archivePath, EndRecord& end, std::stri
 
 }  // namespace
 
+bool ReadEntryCount(const std::string& archivePath, uint64_t& entries) {
+    Parts file;
+    EndRecord end;
+    if (!file.Open(archivePath, 1) || !ReadEnd(file, end)) return false;
+    entries = end.entries;
+    return true;
+}
+
 bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals) {
     EndRecord end;
     std::string cd;
@@ -61,11 +69,12 @@ bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals
     return true;
 }
 
-bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out, bool lastPart) {
+bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out, DirectoryUse use) {
     out = CentralDirectory();
     EndRecord end;
     std::string cd;
-    if (!ReadDirectoryHere(archivePath, end, cd) || (end.disk != 0 && !lastPart)) return false;
+    const bool listing = use == DirectoryUse::Listing;
+    if (!ReadDirectoryHere(archivePath, end, cd) || (end.disk != 0 && !listing)) return false;
     out.entries.reserve(static_cast<size_t>(std::min<uint64_t>(end.entries, cd.size() / kCentralSize)));
     size_t at = 0;
     for (uint64_t k = 0; k < end.entries; ++k) {
@@ -105,7 +114,7 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out,
         }
         // A time only the local header carries, or none at all, is libzip's to read.
         if (!timed || (e.method == kWinZipAesMethod && !aes)) return false;
-        out.byName.emplace(e.name, out.entries.size());
+        if (!listing) out.byName.emplace(e.name, out.entries.size());
         out.entries.push_back(std::move(e));
         at = v.End();
     }

@@ -21,6 +21,10 @@ struct DirectoryTotals {
 // cannot be read this way gives false.
 bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals);
 
+// The number of entries the end record of an archive (or of a split
+// archive's last part) gives, read without its directory.
+bool ReadEntryCount(const std::string& archivePath, uint64_t& entries);
+
 struct DirectoryEntry {
     std::string name;      // as stored
     std::string basePath;  // the base-path field, "" when there is none
@@ -33,7 +37,7 @@ struct DirectoryEntry {
 struct CentralDirectory {
     std::vector<DirectoryEntry> entries;  // in directory order
     std::string comment;
-    // The index of the first entry of each stored name.
+    // The index of the first entry of each stored name (not made for a listing).
     std::unordered_map<std::string, size_t> byName;
 };
 
@@ -41,9 +45,11 @@ struct CentralDirectory {
 // to libzip: names valid UTF-8 (libzip hands them out unconverted) and an
 // extended timestamp in every central header. Anything else (split,
 // shifted, damaged, foreign names or times) gives false, and the caller
-// asks libzip. With `lastPart`, the last part of a split archive is read
-// too when the whole directory lies on it, as for a listing, which needs
-// no other part.
-bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out, bool lastPart = false);
+// asks libzip. A listing needs no other part: the last part of a split
+// archive is read too when the whole directory lies on it, and no name
+// index is made.
+enum class DirectoryUse { Update, Listing };
+bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out,
+                          DirectoryUse use = DirectoryUse::Update);
 
 }  // namespace zipcomponent

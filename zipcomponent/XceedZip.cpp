@@ -5,6 +5,7 @@
 #include "platform/PathAccess.h"
 #include "platform/Volumes.h"
 #include "zipcomponent/ArchiveSource.h"
+#include "zipcomponent/DirectoryIndex.h"
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
 #include "zipcomponent/EntryPatterns.h"
@@ -811,21 +812,45 @@ void TakeDirectory(zip_t* za, CentralDirectory& directory) {
 
 }  // namespace
 
-int CXceedZip::ReadDirectory(CentralDirectory& directory) {
-    if (ReadCentralDirectory(m_strArchivePath, directory, true)) return kResultSuccess;
-    int result;
-    zip_t* za = OpenArchive(result);
-    if (!za) return result;
-    TakeDirectory(za, directory);
+int CXceedZip::ReadDirectory(std::shared_ptr<const DirectoryIndex>& index) {
+    index = m_listed.Find(m_strArchivePath);
+    if (index) return kResultSuccess;
+    CentralDirectory directory;
+    if (!ReadCentralDirectory(m_strArchivePath, directory, DirectoryUse::Listing)) {
+        int result;
+        zip_t* za = OpenArchive(result);
+        if (!za) return result;
+        TakeDirectory(za, directory);
+    }
+    index = std::make_shared<const DirectoryIndex>(std::move(directory));
+    m_listed.Keep(m_strArchivePath, index);
     return kResultSuccess;
 }
+
+namespace {
+
+// The folder a listing of one folder names: "" for "*" and "*/", "a/b/" for
+// "a/b/*"; false for any other specification.
+bool OneFolderSpec(std::string_view spec, std::string_view& folder) {
+    while (!spec.empty() && spec.front() == '/') spec.remove_prefix(1);
+    if (spec == "*" || spec == "*/") {
+        folder = {};
+        return true;
+    }
+    if (spec.size() < 3 || spec.substr(spec.size() - 2) != "/*" || HasWildcards(spec.substr(0, spec.size() - 1)))
+        return false;
+    folder = spec.substr(0, spec.size() - 1);
+    return true;
+}
+
+}  // namespace
 
 int CXceedZip::ListContents(ZipContents& contents, int) {
     ActiveScope active(m_nActiveOperation, kListing, [this] { ForgetGatheredParts(); });
     contents.m_items.clear();
-    CentralDirectory directory;
-    if (int result = ReadDirectory(directory)) return result;
-    const auto& entries = directory.entries;
+    std::shared_ptr<const DirectoryIndex> index;
+    if (int result = ReadDirectory(index)) return result;
+    const auto& entries = index->Directory().entries;
     // Option 307 with 16 lists one folder: its subfolders show although
     // only the files below them have entries.
     const bool impliedFolders = GetOption(202) != 0 || (GetOption(307) & 16) != 0;
@@ -834,6 +859,41 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
     auto wanted = [&](const std::string& name) {
         return (included.Empty() || included.Matches(name)) && !excluded.Matches(name);
     };
+    auto add = [&](const DirectoryEntry& e) {
+        const bool encrypted = e.encryption != ZIP_EM_NONE;
+        const bool readable = zip_compression_method_supported(e.method, 0) &&
+                              (!encrypted || zip_encryption_method_supported(e.encryption, 0));
+        contents.m_items.push_back({e.name, e.basePath, IsFolderName(e.name) ? kFolderAttribute : 0u, e.modified,
+                                    encrypted, !readable, e.size, e.compressedSize});
+    };
+    auto addImplied = [&](const std::string& folder, const DirectoryEntry& below) {
+        contents.m_items.push_back({folder, below.basePath, kFolderAttribute, below.modified, false, false, 0, 0});
+    };
+
+    // One folder's listing asks the index for that folder alone.
+    std::string_view oneFolder;
+    if (m_fileSpecs.size() == 1 && m_excludeSpecs.empty() && OneFolderSpec(m_fileSpecs[0], oneFolder)) {
+        const DirectoryIndex::Folder* folder = index->Find(oneFolder);
+        if (!folder) return kResultSuccess;
+        std::unordered_set<std::string_view> stored;
+        for (const uint32_t i : folder->entries) {
+            const DirectoryEntry& e = entries[i];
+            if (IsFolderName(e.name)) stored.insert(e.name);
+            if (wanted(e.name)) add(e);
+        }
+        for (const std::string_view sub : folder->subfolders) {
+            const std::string name(sub);
+            if (!impliedFolders || stored.count(sub) || !wanted(name)) continue;
+            // An entry below a folder lends it its base path and time.
+            const DirectoryIndex::Folder* inside = index->Find(sub);
+            while (inside && inside->entries.empty() && !inside->subfolders.empty())
+                inside = index->Find(inside->subfolders.front());
+            if (inside && !inside->entries.empty()) addImplied(name, entries[inside->entries.front()]);
+        }
+        m_events->ListingProgress(100);
+        return kResultSuccess;
+    }
+
     std::unordered_set<std::string> names;
     // The stored names are needed only to tell implied folders from real ones.
     for (size_t i = 0; impliedFolders && i < entries.size(); ++i) names.insert(entries[i].name);
@@ -847,16 +907,10 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
             for (size_t slash = e.name.find('/'); slash != std::string::npos && slash + 1 < e.name.size();
                  slash = e.name.find('/', slash + 1)) {
                 const std::string folder = e.name.substr(0, slash + 1);
-                if (names.insert(folder).second && wanted(folder))
-                    contents.m_items.push_back({folder, e.basePath, kFolderAttribute, e.modified, false, false, 0, 0});
+                if (names.insert(folder).second && wanted(folder)) addImplied(folder, e);
             }
         }
-        if (!wanted(e.name)) continue;
-        const bool encrypted = e.encryption != ZIP_EM_NONE;
-        const bool readable = zip_compression_method_supported(e.method, 0) &&
-                              (!encrypted || zip_encryption_method_supported(e.encryption, 0));
-        contents.m_items.push_back({e.name, e.basePath, IsFolderName(e.name) ? kFolderAttribute : 0u, e.modified,
-                                    encrypted, !readable, e.size, e.compressedSize});
+        if (wanted(e.name)) add(e);
     }
     m_events->ListingProgress(100);
     return kResultSuccess;

@@ -2,6 +2,7 @@
 
 #include "platform/FileStatusCache.h"
 #include "zipcomponent/CentralDirectory.h"
+#include "zipcomponent/DirectoryIndex.h"
 #include "zipcomponent/ZipCodes.h"
 #include "zipcomponent/ZipEvents.h"
 
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -144,8 +146,9 @@ private:
     // asks for them.
     // `checked` holds every local header against the directory.
     ::zip* OpenArchive(int& result, bool checked = false);
-    // The directory, read quickly where it can be, else through libzip.
-    int ReadDirectory(CentralDirectory& directory);
+    // The directory, read quickly where it can be, else through libzip;
+    // kept while the archive stays the same.
+    int ReadDirectory(std::shared_ptr<const DirectoryIndex>& index);
     void ForgetGatheredParts();
     class DiskPartSink;
     // Writes a rewritten archive out; 0, 518 or 507.
@@ -169,6 +172,7 @@ private:
     std::string m_gatheredParts;  // copies of a spanned backup's parts while it is read
     // The directory totals of the spanned backup whose disks were read last.
     std::optional<std::pair<std::string, DirectoryTotals>> m_spannedTotals;
+    DirectoryCache m_listed;
 };
 
 }  // namespace zipcomponent

@@ -110,7 +110,9 @@ TEST_F(LockedRun, KilledRunnersLeaveNoTemporaryFileAndNoDamagedBackup) {
         // The dead run's temporary file is there (with the lock file) ...
         EXPECT_GT(HiddenFiles(folder).size(), 1u) << kill;
         // The old backup is exactly what it was.
-        if (!previous.empty()) EXPECT_EQ(ReadFile(backup), previous) << kill;
+        if (!previous.empty()) {
+            EXPECT_EQ(ReadFile(backup), previous) << kill;
+        }
         // ... and the next run cleans up after it and writes a good backup.
         const auto next = testsupport::RunProgram(GORVEX_PROGRAM, {jobPath});
         EXPECT_EQ(next.exitCode, 0) << next.out << next.err;

@@ -331,7 +331,7 @@ TEST_F(WalkRun, EntriesThatNameNoSelectedPathLeaveTheBackupOnce) {
 
     ASSERT_EQ(Run(doc), "Backup Completed Successfully.");
     const std::string log = LogText();
-    for (const std::string& removed : {"//abs/name.txt", "/home/bad\x01name.txt"})
+    for (const std::string removed : {"//abs/name.txt", "/home/bad\x01name.txt"})
         EXPECT_TRUE(Has(log, removed + "\n")) << removed << "\n" << log;
     const auto names = Entries();
     EXPECT_EQ(std::count(names.begin(), names.end(), notes), 1);

@@ -61,6 +61,40 @@ TEST_F(ReadTest, ListingsForTheRestoreTree) {
     EXPECT_EQ(contents.GetCount(), 6);
 }
 
+// One folder's listing comes from the folder index; a full scan of the
+// directory must agree with it, and a changed archive is read again.
+TEST_F(ReadTest, OneFolderListingsAgreeWithTheWholeDirectory) {
+    const std::string p = EntryName(data);
+    const std::string top = p.substr(0, p.find('/') + 1);
+    for (const std::string& spec : std::vector<std::string>{"*", "*/", "/" + p + "/*", p + "/sub/*", top + "*", "no/such/*"}) {
+        for (const auto& [o202, o307] : {std::pair{0, 0}, std::pair{1, 0}, std::pair{0, 16}}) {
+            zip.SetOption(202, o202);
+            zip.SetOption(307, o307);
+            ZipContents quick, whole;
+            zip.SetFileSpecList(spec);
+            ASSERT_EQ(zip.ListContents(quick, 0), 0);
+            zip.SetFileSpecList(spec + "\n" + spec);  // two specifications: the whole directory is read
+            ASSERT_EQ(zip.ListContents(whole, 0), 0);
+            EXPECT_EQ(Names(quick), Names(whole)) << spec << " " << o202 << " " << o307;
+            for (int i = 1; i <= quick.GetCount(); ++i) EXPECT_EQ(quick.Item(i).basePath, "/") << spec;
+        }
+    }
+    zip.SetOption(202, 0);
+    zip.SetOption(307, 16);
+    zip.SetFileSpecList(p + "/*");
+    ZipContents before;
+    ASSERT_EQ(zip.ListContents(before, 0), 0);
+    testsupport::WriteFile(data + "/later.txt", "later");
+    testsupport::RecordingEvents writerEvents;
+    CXceedZip writer(&writerEvents);
+    writer.m_strArchivePath = archive;
+    writer.AddFileSpec(data + "/later.txt");
+    ASSERT_EQ(writer.WriteArchive(), kResultSuccess);
+    ZipContents after;
+    ASSERT_EQ(zip.ListContents(after, 0), 0);
+    EXPECT_EQ(after.GetCount(), before.GetCount() + 1);
+}
+
 TEST_F(ReadTest, TestArchiveFindsCorruption) {
     EXPECT_EQ(zip.TestArchive(true), kResultSuccess);
     std::string bytes = ReadFile(archive);

@@ -1,0 +1,71 @@
+#include "bench/BenchSupport.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace bench {
+
+double Seconds(const std::function<void()>& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int Shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> MakeTree(const fs::path& root, size_t megabytes) {
+    std::mt19937_64 rng(7);
+    std::vector<std::string> files;
+    const size_t count = 2000;
+    const size_t average = megabytes * 1024 * 1024 / count;
+    std::string words = "the quick brown fox jumps over the lazy dog while ann writes her letters ";
+    for (size_t i = 0; i < count; ++i) {
+        const fs::path folder = root / ("d" + std::to_string(i % 40)) / ("s" + std::to_string(i % 7));
+        fs::create_directories(folder);
+        const size_t size = average / 2 + rng() % average;
+        std::string content;
+        content.reserve(size);
+        if (i % 3 == 0) {
+            while (content.size() < size) content += words.substr(rng() % 20) + std::to_string(rng() % 1000) + "\n";
+        } else {
+            while (content.size() < size) {
+                const uint64_t v = rng();
+                content.append(reinterpret_cast<const char*>(&v), 8);
+            }
+        }
+        content.resize(size);
+        const fs::path file = folder / ("f" + std::to_string(i) + (i % 3 == 0 ? ".txt" : ".bin"));
+        std::ofstream(file, std::ios::binary) << content;
+        files.push_back(file.string());
+    }
+    return files;
+}
+
+long PeakKilobytes() {
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void Settle() {
+    ::sync();
+    sleep(1);
+}
+
+void Row(const char* what, double ours, double peer) {
+    std::printf("%-34s %9.2f s %9.2f s   ratio %.2f\n", what, ours, peer, peer > 0 ? ours / peer : 0.0);
+}
+
+}  // namespace bench

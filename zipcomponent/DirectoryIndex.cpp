@@ -1,0 +1,57 @@
+#include "zipcomponent/DirectoryIndex.h"
+
+#include <sys/stat.h>
+
+namespace zipcomponent {
+
+namespace {
+
+// The folder an entry lies in, with its "/": "a/b/" for "a/b/c" and for
+// "a/b/c/", "" at the top.
+std::string_view ParentOf(std::string_view name) {
+    if (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+    const size_t slash = name.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : name.substr(0, slash + 1);
+}
+
+}  // namespace
+
+DirectoryIndex::DirectoryIndex(CentralDirectory directory) : m_directory(std::move(directory)) {
+    m_folders.emplace(std::string_view(), Folder());
+    const auto& entries = m_directory.entries;
+    for (size_t i = 0; i < entries.size(); ++i)
+        Add(ParentOf(entries[i].name)).entries.push_back(static_cast<uint32_t>(i));
+}
+
+DirectoryIndex::Folder& DirectoryIndex::Add(std::string_view folder) {
+    auto [it, made] = m_folders.try_emplace(folder);
+    // A folder seen first links itself into the folders above it.
+    if (made) Add(ParentOf(folder)).subfolders.push_back(folder);
+    return it->second;
+}
+
+const DirectoryIndex::Folder* DirectoryIndex::Find(std::string_view folder) const {
+    const auto it = m_folders.find(folder);
+    return it == m_folders.end() ? nullptr : &it->second;
+}
+
+bool DirectoryCache::Identify(const std::string& path, Identity& out) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    out = {path, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+           st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    return true;
+}
+
+std::shared_ptr<const DirectoryIndex> DirectoryCache::Find(const std::string& path) const {
+    Identity now;
+    if (!m_index || !Identify(path, now) || !(now == m_identity)) return nullptr;
+    return m_index;
+}
+
+void DirectoryCache::Keep(const std::string& path, std::shared_ptr<const DirectoryIndex> index) {
+    if (!Identify(path, m_identity)) index.reset();
+    m_index = std::move(index);
+}
+
+}  // namespace zipcomponent
