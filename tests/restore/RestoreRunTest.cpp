@@ -260,6 +260,20 @@ TEST_F(RestoreResults, CodesOfTheExtraction) {
     }
 }
 
+TEST_F(RestoreResults, AbortStopsBetweenFiles) {
+    fs::remove_all(data);
+    auto page = Page(job);
+    page->Tree().Click(*page->Tree().Root());
+    int added = 0;
+    page->m_onLogEntry = [&](const std::string&, int kind) {
+        if (kind == logbook::kLogFileAdded && ++added == 3) page->RequestAbort();
+    };
+    EXPECT_EQ(page->RunRestore(), "Restore Aborted !");
+    EXPECT_TRUE(Has(RestoreLog(), "User Aborted the Restore Process:\nSome files listed were NOT Restored."));
+    EXPECT_FALSE(fs::exists(data + "/scratch.tmp") && fs::exists(data + "/notes.md") &&
+                 fs::exists(data + "/letters/bob.txt"));
+}
+
 TEST_F(RestoreResults, PasswordAskedCancelledAndGiven) {
     jobmodel::CAppDoc run = NewJob({{6, data}});
     run.m_JobOptions.m_bUsePassword = 1;
