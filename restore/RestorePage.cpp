@@ -5,6 +5,11 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
 #include "zipcomponent/CentralDirectory.h"
+#include "zipcomponent/EntryPatterns.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unordered_set>
 
 namespace restore {
 
@@ -49,6 +54,15 @@ void CRestorePage::RefreshBackupList() {
 void CRestorePage::SelectBackup(int line) {
     m_nSelected = line >= 0 && line < static_cast<int>(m_backupFiles.size()) ? line : -1;
     LoadBackupContents();
+}
+
+bool CRestorePage::SelectBackupPath(const std::string& zipPath) {
+    m_backupFiles = ListBackupFiles(m_doc.m_BackupSettings.m_strBackupFile);
+    m_nSelected = -1;
+    for (size_t i = 0; i < m_backupFiles.size(); ++i)
+        if (m_backupFiles[i].path == zipPath) m_nSelected = static_cast<int>(i);
+    if (m_nSelected < 0) return false;
+    return LoadBackupContents();
 }
 
 bool CRestorePage::LoadBackupContents() {
@@ -163,5 +177,51 @@ bool CRestorePage::CheckRestoreInput(bool& badDestination) {
 }
 
 std::string CRestorePage::RestoreLogPath() const { return logbook::RestoreLogPath(m_settings.GetLogFolder()); }
+
+void CRestorePage::RenameLogged(const std::string& from, const std::string& to) {
+    for (const int kind : {logbook::kLogFileAdded, logbook::kLogFileUpdated})
+        if (m_log.RemoveEntry(from, kind)) m_log.AddEntry(to, kind);
+    m_log.SaveLogFile(RestoreLogPath());
+}
+
+std::vector<CRestorePage::SearchHit> CRestorePage::Search(const std::string& pattern, size_t limit, size_t& total) {
+    total = 0;
+    std::vector<SearchHit> hits;
+    std::shared_ptr<const zipcomponent::DirectoryIndex> index;
+    m_zip.m_strArchivePath = SelectedPath();
+    if (pattern.empty() || m_zip.ReadDirectoryIndex(index) != zipcomponent::kResultSuccess) return hits;
+    std::string wanted = pattern;
+    if (!zipcomponent::HasWildcards(wanted)) wanted = "*" + wanted + "*";
+    for (char& c : wanted) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string lowered;
+    // A name's last element, without a folder's "/", in lower case.
+    auto matches = [&](std::string_view name) {
+        if (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
+        const size_t slash = name.rfind('/');
+        if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+        lowered.assign(name);
+        for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return zipcomponent::MatchPathPattern(wanted, lowered);
+    };
+    auto hit = [&](const std::string& basePath, std::string_view name, bool folder) {
+        if (++total > limit) return;
+        std::string path = TreePath(basePath, std::string(name));
+        if (path.size() > 1 && path.back() == '/') path.pop_back();
+        hits.push_back({path, folder});
+    };
+    const auto& entries = index->Directory().entries;
+    std::unordered_set<std::string_view> storedFolders;
+    for (const auto& e : entries) {
+        const bool folder = !e.name.empty() && e.name.back() == '/';
+        if (folder) storedFolders.insert(e.name);
+        if (matches(e.name)) hit(e.basePath, e.name, folder);
+    }
+    // Folders that only the files below them name.
+    const std::string base = m_bHasDriveRoots ? "/" : "";
+    for (const std::string_view folder : index->FolderNames())
+        if (!folder.empty() && !storedFolders.count(folder) && matches(folder)) hit(base, folder, true);
+    std::sort(hits.begin(), hits.end(), [](const SearchHit& a, const SearchHit& b) { return a.path < b.path; });
+    return hits;
+}
 
 }  // namespace restore

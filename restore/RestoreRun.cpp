@@ -5,6 +5,7 @@
 #include "platform/Volumes.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace restore {
@@ -43,12 +44,12 @@ bool CRestorePage::ArchiveOnRemovableMedia() const {
     return volume.type == platform::DriveType::Removable || volume.type == platform::DriveType::CdRom;
 }
 
-std::string CRestorePage::RunRestore() {
+std::string CRestorePage::PrepareExtraction(bool makeDestination) {
     std::string destination;
     if (m_nDestMode == kAlternateFolder || m_nDestMode == kSpecificFolder) {
         if (m_strDestination.empty() || m_strDestination[0] != '/')
             return Refuse("The restore destination path is invalid.", lb::kLogSystemError);
-        if (int err = platform::CreateFolderPath(m_strDestination))
+        if (int err = makeDestination ? platform::CreateFolderPath(m_strDestination) : 0)
             return Refuse(platform::GetSystemErrorText(err), lb::kLogSystemError);
         destination = m_strDestination;
     } else if (m_nDestMode == kOriginalFolders) {
@@ -63,9 +64,6 @@ std::string CRestorePage::RunRestore() {
     // Collecting fills folders not opened yet, which may add marked nodes.
     const std::vector<selection::SelectionNode*> marked = m_tree.ExplicitNodes();
     for (selection::SelectionNode* node : marked) m_tree.CollectSpecs(*node, includes, excludes);
-
-    m_log.ClearAll(true);
-    AddLog("Starting Restore\nFrom Backup File : " + m_zip.m_strArchivePath, lb::kLogTitle);
 
     m_zip.SetFileSpecList("");
     m_zip.SetExcludeSpecList("");
@@ -84,6 +82,23 @@ std::string CRestorePage::RunRestore() {
     m_zip.SetOption(311, 0);
     m_zip.m_bRestoreOwners = m_nDestMode == kOriginalFolders && ::geteuid() == 0;
     m_zip.m_bAbortRequest = false;
+    return "";
+}
+
+RestorePreview CRestorePage::PreviewRestore() {
+    RestorePreview preview;
+    preview.refusal = PrepareExtraction(false);
+    if (!preview.refusal.empty()) return preview;
+    m_preview = &preview;
+    preview.code = m_zip.ExtractFiles();
+    m_preview = nullptr;
+    return preview;
+}
+
+std::string CRestorePage::RunRestore() {
+    if (std::string refusal = PrepareExtraction(true); !refusal.empty()) return refusal;
+    m_log.ClearAll(true);
+    AddLog("Starting Restore\nFrom Backup File : " + m_zip.m_strArchivePath, lb::kLogTitle);
 
     const int code = m_zip.ExtractFiles();
     std::string result;
@@ -131,6 +146,12 @@ std::string CRestorePage::RunRestore() {
 void CRestorePage::PrepareExtract(zc::PrepareExtractArgs& args) {
     const bool folder = (args.attributes & selection::kFolderAttribute) != 0;
     const std::string& target = args.targetPath;
+    if (m_preview) {
+        if (!folder) CountForPreview(args);
+        args.skipped = true;
+        args.skipReason = zc::kSkipByHandler;
+        return;
+    }
     bool exists = args.targetExists;
     if (folder) exists = platform::IsFolder(target);
     if (!args.skipped) {
@@ -155,7 +176,43 @@ void CRestorePage::PrepareExtract(zc::PrepareExtractArgs& args) {
         AddLog(target, lb::kLogFileExcluded);
 }
 
+void CRestorePage::CountForPreview(const zc::PrepareExtractArgs& args) {
+    RestorePreview& p = *m_preview;
+    if (args.skipped) {
+        ++(args.skipReason > 15 ? p.refused : p.skip);
+        return;
+    }
+    if (p.example.empty()) p.example = args.targetPath;
+    if (!args.targetExists) {
+        ++p.add;
+        return;
+    }
+    ++p.overwrite;
+    struct stat st {};
+    if (::lstat(args.targetPath.c_str(), &st) == 0 && st.st_mtime > args.modified) ++p.newerOnDisk;
+}
+
+namespace {
+
+std::string Files(int n) { return std::to_string(n) + (n == 1 ? " file" : " files"); }
+
+}  // namespace
+
+std::string PreviewText(const RestorePreview& p) {
+    if (!p.refusal.empty()) return p.refusal;
+    std::string text = "This restore will add " + Files(p.add) + ", overwrite " + Files(p.overwrite) + " (" +
+                       std::to_string(p.newerOnDisk) + " of them newer on disk than in the backup) and skip " +
+                       Files(p.skip) + ".";
+    if (p.refused) text += "\n" + Files(p.refused) + " cannot be restored and will be listed as errors.";
+    if (!p.example.empty()) text += "\n\nFor example: " + p.example;
+    return text;
+}
+
 void CRestorePage::FileFailed(const zc::FileFailedArgs& args) {
+    if (m_preview) {
+        ++m_preview->refused;
+        return;
+    }
     if (args.reason >= 0 && args.reason <= 15) return;
     std::string text = args.target + "   (Error Code " + std::to_string(args.reason) + " - " +
                        zc::CXceedZip::DescribeCode(2, args.reason) + ")";
@@ -165,6 +222,7 @@ void CRestorePage::FileFailed(const zc::FileFailedArgs& args) {
 }
 
 void CRestorePage::WarningRaised(const std::string& file, int code) {
+    if (m_preview) return;
     AddLog(file + "   (Warning Code " + std::to_string(code) + " - " + zc::CXceedZip::DescribeCode(1, code) + ")",
            lb::kLogFileWarning);
 }

@@ -1,15 +1,19 @@
 #include "restore/RestoreTab.h"
 
+#include "restore/VersionsDialog.h"
+
 #include "desktop/DesktopOpen.h"
 #include "desktop/PasswordFields.h"
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
+#include "platform/MessageService.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMimeDatabase>
 #include <QStyle>
 #include <QTimer>
@@ -84,7 +88,7 @@ void CdlgRestoringFiles::Run() {
 }
 
 CRestoreTab::CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress, QWidget* parent)
-    : QWidget(parent), m_page(doc, jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()), progress) {
+    : QWidget(parent), m_doc(doc), m_page(doc, jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()), progress) {
     m_backupFile = new QComboBox(this);
     m_backupFile->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_backupFile->setMinimumContentsLength(30);
@@ -120,6 +124,18 @@ CRestoreTab::CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress
     m_all->setChecked(true);
     m_restore = new QPushButton("&Restore", this);
     m_restore->setIcon(desktop::CommandIcon("document-revert", QStyle::SP_DialogApplyButton));
+    m_preview = new QPushButton("Pre&view...", this);
+    m_preview->setIcon(desktop::CommandIcon("document-preview", QStyle::SP_FileDialogContentsView));
+    m_find = new QLineEdit(this);
+    m_find->setPlaceholderText("Find names in the backup (* and ? allowed), then press Enter");
+    m_find->setClearButtonEnabled(true);
+    m_foundCount = new QLabel(this);
+    m_foundCount->setMinimumWidth(m_foundCount->fontMetrics().horizontalAdvance("1000 of 1000000 shown"));
+    m_foundCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_found = new QListWidget(this);
+    m_found->setMaximumHeight(130);
+    m_found->setVisible(false);
+    m_foundCount->setVisible(false);
 
     auto* top = new QHBoxLayout;
     auto* label = new QLabel("&Backup File", this);
@@ -149,9 +165,21 @@ CRestoreTab::CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress
     side->addWidget(destBox);
     side->addWidget(overwriteBox);
     side->addStretch();
-    side->addWidget(m_restore, 0, Qt::AlignRight);
+    auto* run = new QHBoxLayout;
+    run->addStretch();
+    run->addWidget(m_preview);
+    run->addWidget(m_restore);
+    side->addLayout(run);
 
+    auto* findRow = new QHBoxLayout;
+    auto* findLabel = new QLabel("F&ind:", this);
+    findLabel->setBuddy(m_find);
+    findRow->addWidget(findLabel);
+    findRow->addWidget(m_find, 1);
+    findRow->addWidget(m_foundCount);
     auto* treeColumn = new QVBoxLayout;
+    treeColumn->addLayout(findRow);
+    treeColumn->addWidget(m_found);
     treeColumn->addWidget(m_includeSubfolders);
     treeColumn->addWidget(m_view, 1);
     treeColumn->addWidget(m_path);
@@ -185,6 +213,18 @@ CRestoreTab::CRestoreTab(const jobmodel::CAppDoc& doc, IStatusProgress* progress
     });
     connect(m_view, &QTreeWidget::currentItemChanged, this, [this] { ShowSelectedPath(); });
     connect(m_restore, &QPushButton::clicked, this, &CRestoreTab::Restore);
+    connect(m_preview, &QPushButton::clicked, this, &CRestoreTab::Preview);
+    connect(m_find, &QLineEdit::returnPressed, this, &CRestoreTab::Find);
+    connect(m_found, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { Reveal(item->data(Qt::UserRole).toString().toStdString(), true); });
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const SelectionNode* node = m_view->NodeFor(m_view->itemAt(at));
+        if (!node || !node->parent || node->IsFolder()) return;
+        QMenu menu(this);
+        QAction* versions = menu.addAction("&Versions...");
+        if (menu.exec(m_view->viewport()->mapToGlobal(at)) == versions) ShowVersions(*node);
+    });
     ShowDestinationEnabling();
 }
 
@@ -281,6 +321,82 @@ void CRestoreTab::ShowSelectedPath() {
     const QString path = node ? QString::fromStdString(m_page.Tree().GetItemPath(*node)) : QString();
     m_path->setText(m_path->fontMetrics().elidedText(path, Qt::ElideMiddle, std::max(40, m_view->width())));
     m_path->setToolTip(path);
+}
+
+void CRestoreTab::Preview() {
+    ReadControls();
+    bool badDestination = false;
+    if (!m_page.CheckRestoreInput(badDestination)) {
+        if (badDestination) m_destination->setFocus();
+        return;
+    }
+    RestorePreview preview;
+    {
+        WaitCursor wait;
+        preview = m_page.PreviewRestore();
+    }
+    const std::string text = PreviewText(preview);
+    if (!preview.refusal.empty()) {
+        platform::Messages().Show(text, "Vellora", platform::MB_ICONEXCLAMATION);
+        return;
+    }
+    if (platform::Messages().Show(text + "\n\nRestore now?", "Vellora",
+                                  platform::MB_OKCANCEL | platform::MB_ICONINFORMATION) == platform::IDOK)
+        Restore();
+}
+
+void CRestoreTab::Find() {
+    m_found->clear();
+    const std::string pattern = m_find->text().trimmed().toStdString();
+    m_found->setVisible(!pattern.empty());
+    m_foundCount->setVisible(!pattern.empty());
+    if (pattern.empty()) return;
+    constexpr size_t kShown = 1000;
+    size_t total = 0;
+    std::vector<CRestorePage::SearchHit> hits;
+    {
+        WaitCursor wait;
+        hits = m_page.Search(pattern, kShown, total);
+    }
+    for (const auto& hit : hits) {
+        const QString path = QString::fromStdString(hit.path);
+        const int slash = path.lastIndexOf('/');
+        const QString name = path.mid(slash + 1), folder = slash > 0 ? path.left(slash) : QString("/");
+        auto* item = new QListWidgetItem(name + "    " + folder, m_found);
+        item->setData(Qt::UserRole, path);
+        item->setToolTip(path);
+    }
+    m_foundCount->setText(total > hits.size() ? QString("%1 of %2 shown").arg(hits.size()).arg(total)
+                                              : QString("%1 found").arg(total));
+}
+
+void CRestoreTab::Reveal(const std::string& path, bool tick) {
+    SelectionNode* node = m_page.Tree().FindPath(path);
+    if (!node) return;
+    QTreeWidgetItem* item = m_view->ItemFor(node);
+    if (!item) return;
+    m_view->scrollToItem(item);
+    m_view->setCurrentItem(item);
+    if (tick && (node->state == selection::kNotSelected || node->state == selection::kSomethingBelow))
+        m_page.Tree().Click(*node);
+}
+
+void CRestoreTab::ShowVersions(const SelectionNode& node) {
+    std::string path = m_page.Tree().GetItemPath(node);
+    if (!path.empty() && path.back() == '*') path.pop_back();  // the encrypted mark
+    std::vector<FileVersion> versions;
+    {
+        WaitCursor wait;
+        versions = m_catalog.FindVersions(m_page.BackupList(), path);
+    }
+    CdlgVersions dialog(path, std::move(versions),
+                        [this, path](const FileVersion& version, VersionTarget target, const std::string& folder) {
+                            CRestorePage page(m_doc, jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()));
+                            page.m_askPassword = m_page.m_askPassword;
+                            return RestoreVersion(page, version, path, target, folder);
+                        },
+                        this);
+    m_exec(dialog);
 }
 
 void CRestoreTab::Restore() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "restore/RestorePage.h"
+#include "restore/Versions.h"
 #include "selection/SelectionTreeView.h"
 
 #include <QButtonGroup>
@@ -11,6 +12,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QWidget>
@@ -55,6 +57,15 @@ public:
     void RefreshBackupList();
     // The Restore button.
     void Restore();
+    // The Preview button: what the restore would do, then the restore when
+    // the user goes on.
+    void Preview();
+    // Searches the backup for the find box's text and lists what it found.
+    void Find();
+    // Shows a path of the backup in the tree, ticked when `tick`.
+    void Reveal(const std::string& path, bool tick);
+    // The versions of a file node, in their dialog.
+    void ShowVersions(const selection::SelectionNode& node);
 
     // How the dialogs are shown; tests answer them.
     std::function<int(QDialog&)> m_exec = [](QDialog& dialog) { return dialog.exec(); };
@@ -74,6 +85,10 @@ public:
     QRadioButton* m_onlyMissing;
     QRadioButton* m_onlyNewer;
     QPushButton* m_restore;
+    QPushButton* m_preview;
+    QLineEdit* m_find;
+    QLabel* m_foundCount;
+    QListWidget* m_found;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -88,7 +103,9 @@ private:
     void ShowSelectedPath();
     QIcon NodeIcon(const selection::SelectionNode& node);
 
+    const jobmodel::CAppDoc& m_doc;
     CRestorePage m_page;
+    CVersionCatalog m_catalog;
     QButtonGroup* m_destGroup;
     QButtonGroup* m_overwriteGroup;
     bool m_bStale = true;

@@ -15,12 +15,7 @@ namespace {
 
 constexpr uint32_t kNormalFile = 128;
 
-// An entry's path as the tree names it: below "/" for a base path of "/".
-std::string EntryPath(const zipcomponent::ZipContentsItem& item) {
-    if (item.basePath.empty()) return item.name;
-    if (item.basePath.back() == '/') return item.basePath + item.name;
-    return item.basePath + "/" + item.name;
-}
+std::string EntryPath(const zipcomponent::ZipContentsItem& item) { return TreePath(item.basePath, item.name); }
 
 // "a/b/c" relative to "a": "b/c"; relative to "": itself.
 bool RelativeTo(const std::string& base, const std::string& path, std::string& out) {
@@ -40,6 +35,12 @@ bool RelativeTo(const std::string& base, const std::string& path, std::string& o
 }
 
 }  // namespace
+
+std::string TreePath(const std::string& basePath, const std::string& name) {
+    if (basePath.empty()) return name;
+    if (basePath.back() == '/') return basePath + name;
+    return basePath + "/" + name;
+}
 
 bool CRestoreTree::InitRoot(const std::string& backupFile) {
     m_strBackupFile = backupFile;

@@ -10,6 +10,10 @@
 
 namespace restore {
 
+// An entry's path as the tree names it: below "/" for our backups (base
+// path "/"), as stored for a zip of another tool.
+std::string TreePath(const std::string& basePath, const std::string& name);
+
 // What the contents tree asks of the page that holds it.
 class IRestoreTreeHost {
 public:

@@ -7,8 +7,10 @@
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
 #include "restore/RestorePage.h"
+#include "restore/Versions.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -26,8 +28,10 @@ constexpr int kExitUsage = 2;
 int Usage() {
     std::fputs(
         "usage: vellora-restore BACKUP --list [FOLDER...]\n"
-        "       vellora-restore BACKUP [--to DIR | --flat DIR] [--only-existing | --only-missing | --only-newer]\n"
-        "                       [--exclude PATH]... [--password-file FILE] [PATH...]\n",
+        "       vellora-restore BACKUP --versions PATH\n"
+        "       vellora-restore BACKUP [--from ARCHIVE] [--to DIR | --flat DIR]\n"
+        "                       [--only-existing | --only-missing | --only-newer] [--exclude PATH]...\n"
+        "                       [--password-file FILE] [--dry-run] [PATH...]\n",
         stderr);
     return kExitUsage;
 }
@@ -72,6 +76,9 @@ std::optional<std::string> AskPasswordOnTerminal() {
 struct Options {
     std::string backup;
     bool list = false;
+    bool dryRun = false;
+    std::string versionsOf;
+    std::string from;
     int destMode = restore::kOriginalFolders;
     std::string destination;
     int overwrite = restore::kRestoreAll;
@@ -93,6 +100,12 @@ bool Parse(int argc, char** argv, Options& o) {
         };
         if (a == "--list") {
             o.list = true;
+        } else if (a == "--dry-run") {
+            o.dryRun = true;
+        } else if (a == "--versions") {
+            if (!value(o.versionsOf)) return false;
+        } else if (a == "--from") {
+            if (!value(o.from)) return false;
         } else if (a == "--to" || a == "--flat") {
             o.destMode = a == "--to" ? restore::kAlternateFolder : restore::kSpecificFolder;
             ++destChoices;
@@ -113,19 +126,15 @@ bool Parse(int argc, char** argv, Options& o) {
         }
     }
     if (overwriteChoices > 1 || destChoices > 1) return false;
-    return !o.list || (destChoices == 0 && overwriteChoices == 0 && o.excludes.empty());
+    const bool restoring = destChoices || overwriteChoices || !o.excludes.empty() || o.dryRun || !o.from.empty();
+    if (!o.versionsOf.empty()) return !o.list && !restoring && o.paths.empty();
+    return !o.list || !restoring;
 }
 
 std::string Absolute(const std::string& path) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.lexically_normal().string();
-}
-
-// An entry as the tree names it: below "/" for our backups.
-std::string ListedPath(const zipcomponent::ZipContentsItem& item) {
-    if (item.basePath.empty()) return item.name;
-    return (item.basePath.back() == '/' ? item.basePath : item.basePath + "/") + item.name;
 }
 
 // Lists folder by folder, as the tree opens them: a folder's line, then
@@ -158,7 +167,7 @@ int List(restore::CRestorePage& page, const Options& o) {
         }
         std::vector<std::string> below;
         for (const auto& item : contents.m_items) {
-            out += ListedPath(item);
+            out += restore::TreePath(item.basePath, item.name);
             out += '\n';
             if (everything && (item.attributes & selection::kFolderAttribute)) below.push_back(item.name + "*");
         }
@@ -170,6 +179,34 @@ int List(restore::CRestorePage& page, const Options& o) {
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+// The archive zip an argument names, by its path or its file name.
+std::string ArchiveNamed(const std::string& backup, const std::string& archive) {
+    for (const auto& entry : restore::ListBackupFiles(backup))
+        if (entry.path == Absolute(archive) || platform::FileNamePart(entry.path) == archive) return entry.path;
+    return archive;
+}
+
+// One line per copy: its label, modification time, size and zip.
+int Versions(const Options& o) {
+    restore::CVersionCatalog catalog;
+    std::string path = o.versionsOf;
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    const auto versions = catalog.FindVersions(restore::ListBackupFiles(o.backup), path);
+    if (versions.empty()) {
+        std::fprintf(stderr, "Not in the backup or its archives: %s\n", path.c_str());
+        return kExitFailed;
+    }
+    for (const auto& v : versions) {
+        std::tm local {};
+        localtime_r(&v.modified, &local);
+        char when[32];
+        std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &local);
+        std::printf("%s\t%s\t%llu\t%s\n", v.label.c_str(), when, static_cast<unsigned long long>(v.size),
+                    v.zipPath.c_str());
+    }
+    return kExitOk;
 }
 
 // Marks a path of the backup in the tree; false when it is not there.
@@ -202,7 +239,12 @@ int Restore(restore::CRestorePage& page, const Options& o) {
         if (const size_t end = password.find_first_of("\r\n"); end != std::string::npos) password.resize(end);
         page.m_zip.m_strArchivePassword = password;
     }
-    page.RefreshBackupList();
+    if (o.from.empty()) {
+        page.RefreshBackupList();
+    } else if (!page.SelectBackupPath(ArchiveNamed(o.backup, o.from))) {
+        std::fprintf(stderr, "Not an archive of this backup: %s\n", o.from.c_str());
+        return kExitUsage;
+    }
     if (!page.Tree().Root() || page.Tree().Root()->children.empty()) return kExitUsage;
     if (o.destMode == restore::kOriginalFolders && !page.m_bHasDriveRoots) {
         std::fputs("This backup holds no original folders (it was made by another program): use --to or --flat.\n",
@@ -222,6 +264,11 @@ int Restore(restore::CRestorePage& page, const Options& o) {
     }
     for (const auto& path : o.excludes)
         if (!Mark(tree, path, false)) return kExitUsage;
+    if (o.dryRun) {
+        const restore::RestorePreview preview = page.PreviewRestore();
+        std::printf("%s\n", restore::PreviewText(preview).c_str());
+        return preview.refusal.empty() && preview.code < 2 ? kExitOk : kExitFailed;
+    }
     page.m_onLogEntry = [](const std::string& text, int kind) {
         if (kind == logbook::kLogSystemError || kind == logbook::kLogFileError || kind == logbook::kLogFileWarning)
             std::fprintf(stderr, "%s\n", text.c_str());
@@ -245,5 +292,6 @@ int main(int argc, char** argv) {
     doc.m_BackupSettings.m_strBackupFile = o.backup;
     restore::CRestorePage page(doc, jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()));
     page.m_askPassword = AskPasswordOnTerminal;
+    if (!o.versionsOf.empty()) return Versions(o);
     return o.list ? List(page, o) : Restore(page, o);
 }

@@ -35,6 +35,13 @@ const DirectoryIndex::Folder* DirectoryIndex::Find(std::string_view folder) cons
     return it == m_folders.end() ? nullptr : &it->second;
 }
 
+std::vector<std::string_view> DirectoryIndex::FolderNames() const {
+    std::vector<std::string_view> names;
+    names.reserve(m_folders.size());
+    for (const auto& [name, folder] : m_folders) names.push_back(name);
+    return names;
+}
+
 bool DirectoryCache::Identify(const std::string& path, Identity& out) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;

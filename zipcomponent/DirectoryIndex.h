@@ -28,6 +28,8 @@ public:
     const CentralDirectory& Directory() const { return m_directory; }
     // The folder "a/b/" ("" for the top), or null when nothing lies in it.
     const Folder* Find(std::string_view folder) const;
+    // Every folder that holds something, as "a/b/" ("" for the top).
+    std::vector<std::string_view> FolderNames() const;
 
 private:
     Folder& Add(std::string_view folder);

@@ -812,7 +812,7 @@ void TakeDirectory(zip_t* za, CentralDirectory& directory) {
 
 }  // namespace
 
-int CXceedZip::ReadDirectory(std::shared_ptr<const DirectoryIndex>& index) {
+int CXceedZip::ReadDirectoryIndex(std::shared_ptr<const DirectoryIndex>& index) {
     index = m_listed.Find(m_strArchivePath);
     if (index) return kResultSuccess;
     CentralDirectory directory;
@@ -849,7 +849,7 @@ int CXceedZip::ListContents(ZipContents& contents, int) {
     ActiveScope active(m_nActiveOperation, kListing, [this] { ForgetGatheredParts(); });
     contents.m_items.clear();
     std::shared_ptr<const DirectoryIndex> index;
-    if (int result = ReadDirectory(index)) return result;
+    if (int result = ReadDirectoryIndex(index)) return result;
     const auto& entries = index->Directory().entries;
     // Option 307 with 16 lists one folder: its subfolders show although
     // only the files below them have entries.
@@ -1136,7 +1136,7 @@ int CXceedZip::ExtractFiles() {
         struct stat existing {};
         const bool exists = ::lstat(target.c_str(), &existing) == 0;
         const time_t entryTime = GetEntryTime(za, s.index);
-        PrepareExtractArgs args{s.name, target, folder ? kFolderAttribute : 32u, false, kSkipNotNewer, exists};
+        PrepareExtractArgs args{s.name, target, folder ? kFolderAttribute : 32u, false, kSkipNotNewer, exists, entryTime};
         if (!EntryReadable(s.st)) {
             args.skipped = true;
             args.skipReason = kFailUnsupported;

@@ -106,6 +106,9 @@ public:
     int RemoveFiles();
     int TestArchive(bool);
     int ListContents(ZipContents& contents, int flag);
+    // The archive's directory with its folder index, as listings read it;
+    // kept while the archive stays the same.
+    int ReadDirectoryIndex(std::shared_ptr<const DirectoryIndex>& index);
     int CopyToArchive(const std::string& targetPath);
     // Entry count, part count, comment length, encrypted entries, and
     // whether the archive is split (a split backup is not archived).
@@ -146,9 +149,6 @@ private:
     // asks for them.
     // `checked` holds every local header against the directory.
     ::zip* OpenArchive(int& result, bool checked = false);
-    // The directory, read quickly where it can be, else through libzip;
-    // kept while the archive stays the same.
-    int ReadDirectory(std::shared_ptr<const DirectoryIndex>& index);
     void ForgetGatheredParts();
     class DiskPartSink;
     // Writes a rewritten archive out; 0, 518 or 507.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace zipcomponent {
@@ -23,6 +24,7 @@ struct PrepareExtractArgs {
     bool skipped;             // 15
     int skipReason;           // 16
     bool targetExists;        // 17
+    time_t modified = 0;      // the entry's modification time
 };
 
 struct SelectFileForCopyArgs {

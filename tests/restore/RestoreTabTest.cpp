@@ -1,5 +1,6 @@
 #include "desktop/PasswordFields.h"
 #include "restore/RestoreTab.h"
+#include "restore/VersionsDialog.h"
 #include "tests/restore/RestoreFixture.h"
 
 #include <QApplication>
@@ -161,6 +162,81 @@ TEST_F(RestoreTabTest, APasswordIsAskedWithThePrompt) {
     EXPECT_EQ(prompt, "Enter Password");
     EXPECT_EQ(result, "Restore Successful");
     EXPECT_EQ(ReadFile(data + "/notes.md"), "# notes\n");
+}
+
+TEST_F(RestoreTabTest, FindRevealsAndTicksAName) {
+    restore::CRestoreTab tab(job, nullptr);
+    tab.resize(900, 600);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    tab.m_find->setText("EVE");
+    QTest::keyClick(tab.m_find, Qt::Key_Return);
+    ASSERT_EQ(tab.m_found->count(), 1);
+    EXPECT_EQ(tab.m_foundCount->text(), "1 found");
+    EXPECT_TRUE(tab.m_found->item(0)->text().startsWith("eve.txt"));
+    emit tab.m_found->itemActivated(tab.m_found->item(0));
+    SelectionNode* eve = tab.Page().Tree().FindPath(data + "/letters/old/1999/eve.txt");
+    ASSERT_NE(eve, nullptr);
+    EXPECT_EQ(eve->state, selection::kFileSelected);
+    EXPECT_EQ(tab.m_view->currentItem(), tab.m_view->ItemFor(eve));
+    fs::create_directories(SCREENSHOT_DIR);
+    EXPECT_TRUE(tab.grab().save(SCREENSHOT_DIR "/restore-find.png"));
+}
+
+TEST_F(RestoreTabTest, PreviewTellsThenRestoresOnOk) {
+    restore::CRestoreTab tab(job, nullptr);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    tab.m_view->ClickStateImage(*tab.Page().Tree().FindPath(data + "/letters"));
+    fs::remove(data + "/letters/ann.txt");
+    messages.Answer(platform::IDCANCEL);
+    tab.m_preview->click();
+    ASSERT_FALSE(messages.Texts().empty());
+    EXPECT_EQ(messages.Texts().back().rfind("This restore will add 1 file, overwrite 2 files", 0), 0u)
+        << messages.Texts().back();
+    EXPECT_FALSE(fs::exists(data + "/letters/ann.txt"));
+    messages.Answer(platform::IDOK);
+    QString result;
+    bool viewLog = false;
+    tab.m_exec = RunToTheEnd(result, viewLog);
+    tab.m_preview->click();
+    EXPECT_EQ(result, "Restore Successful");
+    EXPECT_EQ(ReadFile(data + "/letters/ann.txt"), "Dear Ann,\n");
+}
+
+TEST_F(RestoreTabTest, VersionsOfAFileInTheirDialog) {
+    WriteFile(data + "/letters/ann.txt", "Dear Ann, once more\n");
+    jobmodel::CAppDoc run = NewJob({{6, data}});
+    ASSERT_EQ(Run(run), "Backup Completed Successfully.");
+    restore::CRestoreTab tab(job, nullptr);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    int rows = 0;
+    QString result;
+    tab.m_exec = [&](QDialog& dialog) {
+        auto* versions = dynamic_cast<restore::CdlgVersions*>(&dialog);
+        if (!versions) return int(QDialog::Rejected);
+        versions->show();
+        rows = versions->m_list->topLevelItemCount();
+        versions->m_list->setCurrentItem(versions->m_list->topLevelItem(1));
+        EXPECT_TRUE(versions->m_beside->isChecked());
+        fs::create_directories(SCREENSHOT_DIR);
+        EXPECT_TRUE(versions->grab().save(SCREENSHOT_DIR "/versions.png"));
+        versions->m_restore->click();
+        result = versions->m_result->text();
+        return int(QDialog::Accepted);
+    };
+    tab.ShowVersions(*tab.Page().Tree().FindPath(data + "/letters/ann.txt"));
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(result, "Restore Successful");
+    int dated = 0;
+    for (const auto& e : fs::directory_iterator(data + "/letters"))
+        if (e.path().filename().string().rfind("ann (", 0) == 0) {
+            ++dated;
+            EXPECT_EQ(ReadFile(e.path().string()), "Dear Ann,\n");
+        }
+    EXPECT_EQ(dated, 1);
+    EXPECT_EQ(ReadFile(data + "/letters/ann.txt"), "Dear Ann, once more\n");
 }
 
 }  // namespace
