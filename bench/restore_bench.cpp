@@ -6,6 +6,7 @@
 #include "bench/BenchSupport.h"
 #include "platform/TimeZone.h"
 #include "restore/RestoreTab.h"
+#include "restore/Versions.h"
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/XceedZip.h"
 
@@ -51,6 +52,22 @@ bool MakeBigBackup(const std::string& path, int entries) {
         zipcomponent::SetUnixAttributes(za, at, 0100644);
     }
     return zip_close(za) == 0;
+}
+
+constexpr int kArchives = 50;
+constexpr int kArchiveEntries = 100000;
+
+// Writes a backup once, in a child, so that this process stays as small as
+// a restore is.
+bool MakeInChild(const std::string& path, int entries) {
+    if (fs::exists(path)) return true;
+    std::printf("writing a backup of %d entries to %s\n", entries, path.c_str());
+    std::fflush(stdout);
+    const pid_t maker = fork();
+    if (maker == 0) _exit(MakeBigBackup(path, entries) ? 0 : 1);
+    int status = 0;
+    waitpid(maker, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Peak memory of a child process, with its time.
@@ -100,15 +117,16 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     const std::string big = (work / "big.velarc").string();
-    if (!fs::exists(big)) {
-        std::printf("writing a backup of %d entries to %s\n", entries, big.c_str());
-        std::fflush(stdout);
-        // In a child, so that this process stays as small as a restore is.
-        const pid_t maker = fork();
-        if (maker == 0) _exit(MakeBigBackup(big, entries) ? 0 : 1);
-        int status = 0;
-        waitpid(maker, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return 1;
+    if (!MakeInChild(big, entries)) return 1;
+    // A backup of kArchiveEntries and its archive zips of as many, for versions.
+    const fs::path versionsFolder = work / "versions";
+    fs::create_directories(versionsFolder);
+    const std::string versioned = (versionsFolder / "Daily.velarc").string();
+    if (!MakeInChild(versioned, kArchiveEntries)) return 1;
+    for (int n = 1; n <= kArchives; ++n) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Daily_Archived_Dec %02d 2026 18'00.velarc", n);
+        if (!MakeInChild((versionsFolder / name).string(), kArchiveEntries)) return 1;
     }
     std::printf("backup of %d entries, %.0f MB\n\n", entries, fs::file_size(big) / 1048576.0);
 
@@ -188,5 +206,23 @@ int main(int argc, char** argv) {
     std::printf("  open /home/bench, %d folders (< 0.2 s) %7.3f\n", kFolders, firstFolder);
     std::printf("  open a folder of %d files (< 0.2 s)    %7.3f\n", entries / kFolders, slowest);
     std::printf("  peak memory with the tab (< 400 MB)      %7ld MB\n", usage.ru_maxrss / 1024);
+
+    size_t found = 0;
+    const double searchFew = Seconds([&] { tab.Page().Search("file099999?.txt", 1000, found); });
+    const size_t few = found;
+    const double searchAll = Seconds([&] { tab.Page().Search("*.TXT", 1000, found); });
+    std::printf("  search, %7zu found (< 0.5 s)            %7.3f\n", few, searchFew);
+    std::printf("  search, %7zu found (< 0.5 s)            %7.3f\n\n", found, searchAll);
+
+    const auto zips = restore::ListBackupFiles(versioned);
+    restore::CVersionCatalog catalog;
+    std::vector<restore::FileVersion> versions;
+    const double cold = Seconds([&] { versions = catalog.FindVersions(zips, "/home/bench/d007/file0000007.txt"); });
+    const double cached = Seconds([&] { versions = catalog.FindVersions(zips, "/home/bench/d042/file0054042.txt"); });
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("Versions of one file in %zu zips of %d entries\n", zips.size(), kArchiveEntries);
+    std::printf("  first look, zips read (< 3 s)            %7.3f  (%zu copies)\n", cold, versions.size());
+    std::printf("  next look, zips kept (< 1 s)             %7.3f\n", cached);
+    std::printf("  peak memory                              %7ld MB\n", usage.ru_maxrss / 1024);
     return 0;
 }
