@@ -8,7 +8,7 @@ namespace engine {
 CConsoleRunView::CConsoleRunView() : m_terminal(::isatty(1) == 1) {}
 
 void CConsoleRunView::SetStatus(const std::string& text, int, bool) {
-    if (text == m_lastStatus) return;
+    if (!m_terminal || text == m_lastStatus) return;
     m_lastStatus = text;
     if (m_progressShown) std::printf("\n");
     m_progressShown = false;

@@ -8,6 +8,7 @@
 #include "platform/TimeZone.h"
 #include "engine/ConsoleRunView.h"
 #include "runner/RunnerWindow.h"
+#include "runner/ScheduledRun.h"
 #include "desktop/MessageBoxes.h"
 #include "desktop/ProgramStart.h"
 #include "desktop/Skin.h"
@@ -27,6 +28,7 @@ namespace {
 constexpr int kExitSuccess = 0;
 constexpr int kExitNotSuccessful = 1;
 constexpr int kExitNoJob = 2;
+constexpr const char* kSuccess = "Backup Completed Successfully.";
 
 std::string AbsoluteJobPath(const char* arg) {
     std::error_code ec;
@@ -61,14 +63,25 @@ int RunJob(int argc, char** argv) {
     if (!doc.OnOpenDocument(AbsoluteJobPath(argv[1]))) return kExitNoJob;
     instance.SetTitle(platform::FileNamePart(doc.GetPathName()) + " - Vellora");
 
+    // A run its task started records itself in the task file; a cron line
+    // fires on days its trigger may not, which the task decides.
+    ScheduledRun task;
+    if (!task.Due()) return kExitSuccess;
+    task.Started();
+
     std::string finalStatus;
     if (headless) {
         engine::CConsoleRunView view;
         engine::CBackupEngine run(doc, settings, view);
         run.RunBackup();
         finalStatus = run.FinalStatus();
-        std::printf("Backup: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str());
-        std::printf("Log: %s\n", logbook::BackupLogPath(settings.GetLogFolder(), doc.GetPathName()).c_str());
+        const std::string log = logbook::BackupLogPath(settings.GetLogFolder(), doc.GetPathName());
+        if (view.Terminal()) {
+            std::printf("Backup: %s\nLog: %s\n", doc.m_BackupSettings.m_strBackupFile.c_str(), log.c_str());
+        } else if (finalStatus != kSuccess) {
+            std::fprintf(stderr, "%s\nJob: %s\nBackup: %s\nLog: %s\n", finalStatus.c_str(), doc.GetPathName().c_str(),
+                         doc.m_BackupSettings.m_strBackupFile.c_str(), log.c_str());
+        }
     } else {
         desktop::ApplySkin();
         RunnerWindow window(doc, settings);
@@ -80,7 +93,9 @@ int RunJob(int argc, char** argv) {
         finalStatus = window.Engine().FinalStatus();
     }
     platform::SetMessageService(nullptr);
-    return finalStatus == "Backup Completed Successfully." ? kExitSuccess : kExitNotSuccessful;
+    const int exitCode = finalStatus == kSuccess ? kExitSuccess : kExitNotSuccessful;
+    task.Finished(exitCode);
+    return exitCode;
 }
 
 }  // namespace runner

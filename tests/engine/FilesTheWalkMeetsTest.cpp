@@ -271,7 +271,7 @@ TEST_F(UnprivilegedRun, FoldersThatCannotBeListedOrEnteredAreFileErrorsWithTheir
     NewJob({{6, data}, {6, locked}});
     const auto result = RunAsUser();
     EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
-    EXPECT_TRUE(Has(result.out, "Backup COMPLETED, Some FILE ERRORS Occurred !!!")) << result.out << result.err;
+    EXPECT_TRUE(Has(result.err, "Backup COMPLETED, Some FILE ERRORS Occurred !!!")) << result.out << result.err;
     EXPECT_TRUE(Stored(data + "/letters/ann.txt"));
     const std::string log = LogText();
     for (const std::string& folder : {data + "/closed", data + "/no-read", locked})

@@ -2,6 +2,7 @@
 #include "runner/RunnerWindow.h"
 #include "desktop/Skin.h"
 #include "runner/TrayIcon.h"
+#include "scheduling/SchedulerTask.h"
 
 #include "platform/FileSystem.h"
 #include "tests/support/InstalledMessages.h"
@@ -119,15 +120,19 @@ TEST_F(RunnerRun, WindowShowsTheRunAndItsEnd) {
 }
 
 TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
+    // Off a terminal (as under cron) a good run says nothing at all, and a
+    // run that is not good says so on standard error.
     auto ok = testsupport::RunProgram(GORVEX_PROGRAM, {job});
     EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
-    EXPECT_NE(ok.out.find("Backup Completed Successfully."), std::string::npos);
-    EXPECT_NE(ok.out.find("Log: "), std::string::npos);
+    EXPECT_EQ(ok.out, "");
+    EXPECT_EQ(testsupport::RunProgram("unzip", {"-tq", user.Root() + "/backup/Daily.velarc"}).exitCode, 0);
 
     std::filesystem::remove_all(data);
     auto warned = testsupport::RunProgram(GORVEX_PROGRAM, {job});
     EXPECT_EQ(warned.exitCode, 1);
-    EXPECT_NE(warned.out.find("Backup COMPLETED, Some FILE WARNINGS Occurred !!!"), std::string::npos);
+    EXPECT_EQ(warned.out, "");
+    EXPECT_EQ(warned.err.rfind("Backup COMPLETED, Some FILE WARNINGS Occurred !!!\nJob: ", 0), 0u) << warned.err;
+    EXPECT_NE(warned.err.find("\nLog: "), std::string::npos);
 
     EXPECT_EQ(testsupport::RunProgram(GORVEX_PROGRAM, {user.Root() + "/missing.vlj"}).exitCode, 2);
     auto backupFile = testsupport::RunProgram(GORVEX_PROGRAM, {user.Root() + "/backup/Daily.velarc"});
@@ -136,6 +141,40 @@ TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
     auto none = testsupport::RunProgram(GORVEX_PROGRAM, {});
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_NE(none.err.find("Cannot run Backup!!! - No Backup file defined"), std::string::npos);
+}
+
+// Started by its task's crontab line: due today or not, and its run
+// recorded in the task file.
+TEST_F(RunnerRun, AScheduledRunRecordsItselfInItsTask) {
+    const std::string taskFile = scheduling::CSchedulerTask::GetTasksFolder() + "/Daily.vlj.job";
+    scheduling::Task task;
+    scheduling::Trigger today, otherDay;
+    const scheduling::Date date = scheduling::LocalDate(std::time(nullptr));
+    ASSERT_TRUE(scheduling::ParseTrigger("daily@18:00", today));
+    today.start = date;
+    otherDay = today;
+    otherDay.start = {date.year + 1, 1, 1};  // not begun yet
+    task.triggers = {otherDay, today};
+    std::filesystem::create_directories(scheduling::CSchedulerTask::GetTasksFolder());
+    ASSERT_EQ(scheduling::StoreTask(taskFile, task), 0);
+    setenv("VELLORA_TASK", "Daily.vlj.job", 1);
+    setenv("VELLORA_TRIGGER", "0", 1);
+    const auto notDue = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+    EXPECT_EQ(notDue.exitCode, 0) << notDue.err;
+    EXPECT_FALSE(std::filesystem::exists(user.Root() + "/backup/Daily.velarc"));
+    setenv("VELLORA_TRIGGER", "1", 1);
+    const time_t before = std::time(nullptr);
+    const auto due = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+    unsetenv("VELLORA_TASK");
+    unsetenv("VELLORA_TRIGGER");
+    EXPECT_EQ(due.exitCode, 0) << due.err;
+    EXPECT_EQ(due.out + due.err, "");
+    EXPECT_TRUE(std::filesystem::exists(user.Root() + "/backup/Daily.velarc"));
+    ASSERT_TRUE(scheduling::LoadTask(taskFile, task));
+    EXPECT_GE(task.lastRun, before);
+    EXPECT_EQ(task.lastResult, 0);
+    EXPECT_EQ(task.runningPid, 0);
+    EXPECT_EQ(scheduling::TaskStatusAt(task, std::time(nullptr)), scheduling::kStatusReady);
 }
 
 TEST_F(RunnerRun, ARuntimeFolderThatCannotBeUsedIsExplainedAndNeverNoise) {
