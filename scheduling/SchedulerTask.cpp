@@ -3,9 +3,7 @@
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
-#include "platform/Registry.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
@@ -35,29 +33,6 @@ bool CronDaemonRuns() {
     return found;
 }
 
-// "$HOME/Tasks" and "${HOME}/Tasks" with the variables' values.
-std::string ExpandVariables(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '$' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const bool braced = text[i + 1] == '{';
-        size_t end = i + (braced ? 2 : 1);
-        while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
-        const std::string name = text.substr(i + (braced ? 2 : 1), end - i - (braced ? 2 : 1));
-        if (braced && (end >= text.size() || text[end] != '}')) {
-            out += text[i];
-            continue;
-        }
-        const char* value = std::getenv(name.c_str());
-        out += value ? value : "";
-        i = braced ? end : end - 1;
-    }
-    return out;
-}
-
 std::string Quoted(const std::string& value) {
     std::string out = "\"";
     for (char c : value) {
@@ -71,6 +46,7 @@ std::string Quoted(const std::string& value) {
 
 int CSchedulerTask::EnsureSchedulerRunning() {
     if (CronDaemonRuns()) return 0;
+    if (!m_interactive) return ESRCH;
     if (platform::Messages().Show("Scheduler Not Running!\nDo you wish to start the Scheduler ?", "Vellora",
                                   platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         return 0;
@@ -89,13 +65,7 @@ bool CSchedulerTask::Connect() {
 }
 
 std::string CSchedulerTask::GetTasksFolder() {
-    platform::RegValue value;
-    std::string folder;
-    if (platform::registry::QueryValue(platform::registry::Hive::LocalMachine, "SOFTWARE\\Microsoft\\SchedulingAgent",
-                                       "TasksFolder", value) == 0 &&
-        (value.type == platform::REG_SZ || value.type == platform::REG_EXPAND_SZ))
-        folder = ExpandVariables(value.data.substr(0, value.data.find('\0')));
-    if (folder.empty() && jobmodel::GetAppDataFolder(folder)) folder += "/Tasks";
+    std::string folder = jobmodel::GetTasksFolder();
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
 }
@@ -123,7 +93,18 @@ bool CSchedulerTask::OpenTask(const std::string& givenName, const std::string& j
     }
     std::string runner = jobmodel::GetRunnerPath(false);
     std::string folder = jobmodel::GetRunnerFolder();
-    if (runner.empty()) runner = "gorvex";
+    if (runner.empty()) {
+        // Not registered: the runner installed beside this program.
+        std::string self(4096, '\0');
+        const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+        self.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        folder = platform::FolderPart(self);
+        runner = folder + "/gorvex";
+        if (!platform::PathExists(runner)) {
+            runner = "gorvex";
+            folder.clear();
+        }
+    }
     Task task;
     bool damaged = false;
     const bool exists = LoadTask(PathOf(name), task, &damaged);

@@ -50,6 +50,9 @@ public:
 
     // Edits a task in the schedule dialog; true when the user kept the changes.
     std::function<bool(Task&)> m_modify;
+    // Asks before starting cron; a program without a user to ask only
+    // learns that it does not run.
+    bool m_interactive = true;
     // The moment status and next runs are computed for; tests fix it.
     std::function<time_t()> m_now = [] { return std::time(nullptr); };
 

@@ -3,11 +3,14 @@
 #include "jobmodel/AppDoc.h"
 #include "jobmodel/JobFields.h"
 #include "jobmodel/SettingsRegistry.h"
+#include "scheduling/ScheduleHooks.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf8.h"
 
 #include <charconv>
 #include <cstdio>
+#include <ctime>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,6 +29,11 @@ int Usage() {
         "       vellora-job show JOB\n"
         "       vellora-job set JOB NAME=VALUE...\n"
         "       vellora-job add JOB STATE PATH...\n"
+        "       vellora-job schedule JOB TRIGGER...   (once:YYYY-MM-DD@HH:MM, daily[/N]@HH:MM,\n"
+        "                                            weekly[/N]:mon,tue,...@HH:MM, monthly:DAY[:jan,...]@HH:MM,\n"
+        "                                            startup, logon)\n"
+        "       vellora-job schedule JOB --off\n"
+        "       vellora-job status JOB\n"
         "       vellora-job register-programs BINDIR\n",
         stderr);
     return kExitUsage;
@@ -166,6 +174,94 @@ int Add(const std::string& path, const std::string& stateText, const std::vector
     return Save(doc, path) ? kExitOk : kExitFailed;
 }
 
+// The job and its task, opened as the editor opens them.
+struct ScheduledJob {
+    scheduling::CSchedulerTask task;
+    scheduling::CScheduleHooks hooks{task};
+    CAppDoc doc{jobmodel::DocHost::Editor};
+    ScheduledJob() {
+        task.m_interactive = false;
+        doc.SetScheduleHooks(&hooks);
+    }
+};
+
+std::string LocalTime(std::optional<time_t> when) {
+    if (!when) return "Never";
+    std::tm local {};
+    localtime_r(&*when, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+int Schedule(const std::string& path, const std::vector<std::string>& words) {
+    const bool off = words.size() == 1 && words[0] == "--off";
+    std::vector<scheduling::Trigger> triggers;
+    const scheduling::Date today = scheduling::LocalDate(std::time(nullptr));
+    for (const auto& word : words) {
+        if (off) break;
+        scheduling::Trigger t;
+        if (!scheduling::ParseTrigger(word, t)) {
+            std::fprintf(stderr, "not a trigger: %s\n", word.c_str());
+            return kExitUsage;
+        }
+        if (t.kind != scheduling::Trigger::kOnce) t.start = today;
+        triggers.push_back(t);
+    }
+    ScheduledJob job;
+    if (!Open(job.doc, path)) return kExitFailed;
+    auto& settings = job.doc.m_ScheduleSettings;
+    if (off) {
+        settings.m_bScheduleEnabled = 0;
+        settings.m_bSchedulesActive = 0;
+        return Save(job.doc, path) ? kExitOk : kExitFailed;
+    }
+    std::string name = settings.m_strTaskName.empty() ? scheduling::CSchedulerTask::DefaultTaskName(path)
+                                                      : settings.m_strTaskName;
+    // A task of this name that starts another job is not ours to take.
+    scheduling::Task existing;
+    if (settings.m_strTaskName.empty() &&
+        scheduling::LoadTask(scheduling::CSchedulerTask::GetTasksFolder() + "/" + name, existing) &&
+        existing.parameters != path) {
+        std::fprintf(stderr, "the task %s belongs to %s\n", name.c_str(), existing.parameters.c_str());
+        return kExitFailed;
+    }
+    if (!job.hooks.Open(path, name)) {
+        std::fprintf(stderr, "%s\n", job.task.LastError().c_str());
+        return kExitFailed;
+    }
+    job.task.OpenedTask().triggers = triggers;
+    job.task.OpenedTask().flags &= ~scheduling::kTaskFlagDisabled;
+    settings.m_bScheduleEnabled = 1;
+    settings.m_bSchedulesActive = 1;
+    settings.m_strTaskName = name;
+    if (!Save(job.doc, path)) return kExitFailed;
+    if (job.task.EnsureSchedulerRunning() != 0)
+        std::fputs("vellora-job: cron is not running: the task runs once it is started\n", stderr);
+    // Saving stored the task; a crontab that refused its lines is told here.
+    if (!job.task.SaveTask()) {
+        std::fprintf(stderr, "%s\n", job.task.LastError().c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int Status(const std::string& path) {
+    ScheduledJob job;
+    if (!Open(job.doc, path)) return kExitFailed;
+    if (!job.doc.m_ScheduleSettings.m_bScheduleEnabled || !job.task.HasOpenTask()) {
+        std::puts("Task: none");
+        return kExitOk;
+    }
+    std::printf("Task: %s\n", job.task.OpenName().c_str());
+    std::printf("Status: %s\n", scheduling::DescribeStatus(job.task.GetStatus()).text.c_str());
+    std::printf("Last: %s\n", LocalTime(job.task.GetLastRunTime()).c_str());
+    std::printf("Next: %s\n", LocalTime(job.task.GetNextRunTime()).c_str());
+    for (int i = 0; i < job.task.GetTriggerCount(); ++i)
+        std::printf("Trigger: %s\n", job.task.GetTriggerString(i).c_str());
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,5 +284,7 @@ int main(int argc, char** argv) {
     if (command == "show" && rest.empty()) return Show(job);
     if (command == "set" && !rest.empty()) return Set(job, rest);
     if (command == "add" && rest.size() >= 2) return Add(job, rest[0], {rest.begin() + 1, rest.end()});
+    if (command == "schedule" && !rest.empty()) return Schedule(job, rest);
+    if (command == "status" && rest.empty()) return Status(job);
     return Usage();
 }

@@ -255,4 +255,43 @@ TEST_F(FileCrontab, ADamagedTaskFileIsNeverOverwritten) {
     EXPECT_EQ(ReadFile(file), "# Vellora task\ntrigger=whenever\n");
 }
 
+TEST_F(FileCrontab, VelloraJobSchedulesAndTellsTheStatus) {
+    setenv("LC_ALL", "C", 1);
+    const std::string job = user.Root() + "/Daily.vlj";
+    auto tool = [&](std::vector<std::string> args) { return testsupport::RunProgram(VELLORA_JOB_TOOL, args); };
+    ASSERT_EQ(tool({"new", job}).exitCode, 0);
+    EXPECT_EQ(tool({"schedule", job, "fortnightly@08:00"}).exitCode, 2);
+    auto run = tool({"schedule", job, "weekly:mon,tue,wed,thu,fri@18:00", "startup", "logon"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(Lines().size(), 2u);
+    EXPECT_EQ(Lines()[0].rfind("0 18 * * 1,2,3,4,5 ", 0), 0u) << Lines()[0];
+    EXPECT_NE(Lines()[0].find("'" + job + "' # vellora-task Daily.vlj.job"), std::string::npos) << Lines()[0];
+    EXPECT_TRUE(fs::exists(LogonEntryPath("Daily.vlj.job")));
+    EXPECT_NE(tool({"show", job}).out.find("\"m_strTaskName\":\"Daily.vlj.job\""), std::string::npos);
+
+    run = tool({"status", job});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string start = [] {
+        char text[16];
+        const time_t now = time(nullptr);
+        std::tm local {};
+        localtime_r(&now, &local);
+        std::strftime(text, sizeof text, "%m/%d/%Y", &local);
+        return std::string(text);
+    }();
+    EXPECT_EQ(run.out.rfind("Task: Daily.vlj.job\nStatus: Has not run !\nLast: Never\nNext: ", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("\nTrigger: At 18:00 every Mon, Tue, Wed, Thu, Fri of every week, starting " + start +
+                           "\nTrigger: Run at system startup\nTrigger: Run at user logon\n"),
+              std::string::npos)
+        << run.out;
+
+    run = tool({"schedule", job, "--off"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_FALSE(fs::exists(CSchedulerTask::GetTasksFolder() + "/Daily.vlj.job"));
+    EXPECT_FALSE(fs::exists(LogonEntryPath("Daily.vlj.job")));
+    EXPECT_EQ(tool({"status", job}).out, "Task: none\n");
+    unsetenv("LC_ALL");
+}
+
 }  // namespace
