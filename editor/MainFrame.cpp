@@ -118,8 +118,13 @@ std::string AskSavePath(QWidget* parent, const QString& title, const std::string
 
 }  // namespace
 
+CMainFrame::~CMainFrame() { m_doc.SetScheduleHooks(nullptr); }
+
 CMainFrame::CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent) : QMainWindow(parent), m_doc(doc) {
     setAcceptDrops(true);
+    m_scheduleHooks.m_saveJob = [this] { return Save(); };
+    m_scheduleHooks.m_jobPath = [this] { return m_doc.GetPathName(); };
+    m_doc.SetScheduleHooks(&m_scheduleHooks);
     m_askSavePath = [this](const QString& title, const std::string& proposed) {
         return AskSavePath(this, title, proposed);
     };
@@ -335,9 +340,13 @@ void CMainFrame::ShowDocument() {
     m_optionsTab = nullptr;
     m_loggingTab = nullptr;
     m_restoreTab = nullptr;
+    m_schedulerTab = nullptr;
     if (job) {
         m_backupTab = new CBackupTab(m_doc, [this] { Modified(); }, m_tabs);
         m_tabs->addTab(m_backupTab, "Backup");
+        m_schedulerTab = new scheduling::CSchedulerTab(m_doc, m_scheduler, m_scheduleHooks, [this] { Modified(); },
+                                                       [this] { return Save(); }, m_tabs);
+        m_tabs->addTab(m_schedulerTab, "Scheduler");
         m_optionsTab = new COptionsTab(m_doc, [this] { Modified(); }, m_tabs);
         m_tabs->addTab(m_optionsTab, "Options");
         m_loggingTab = new CLoggingTab(m_doc, [this] { Modified(); }, [this] { return Save(); }, m_tabs);
@@ -375,6 +384,7 @@ bool CMainFrame::OpenFile(const std::string& path) {
 }
 
 bool CMainFrame::SavePages() {
+    if (m_schedulerTab) m_schedulerTab->SaveToJob();
     return (!m_backupTab || m_backupTab->SaveToJob()) && (!m_optionsTab || m_optionsTab->SaveToJob()) &&
            (!m_loggingTab || m_loggingTab->SaveToJob());
 }

@@ -5,6 +5,7 @@
 #include "editor/ProgressStatusBar.h"
 #include "editor/RunnerLaunch.h"
 #include "restore/RestoreTab.h"
+#include "scheduling/SchedulerTab.h"
 #include "jobmodel/AppDoc.h"
 
 #include <QAction>
@@ -20,6 +21,7 @@ namespace editor {
 class CMainFrame : public QMainWindow {
 public:
     explicit CMainFrame(jobmodel::CAppDoc& doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
     // The document commands; each false when it did not happen.
     bool NewJob();
@@ -36,6 +38,8 @@ public:
     COptionsTab* OptionsTab() { return m_optionsTab; }
     CLoggingTab* LoggingTab() { return m_loggingTab; }
     restore::CRestoreTab* RestoreTab() { return m_restoreTab; }
+    scheduling::CSchedulerTab* SchedulerTab() { return m_schedulerTab; }
+    scheduling::CSchedulerTask& Scheduler() { return m_scheduler; }
     QTabWidget* Tabs() { return m_tabs; }
     // Toolbar entries in order, separators as empty texts.
     QStringList ToolbarTexts() const;
@@ -78,6 +82,10 @@ private:
     COptionsTab* m_optionsTab = nullptr;
     CLoggingTab* m_loggingTab = nullptr;
     restore::CRestoreTab* m_restoreTab = nullptr;
+    scheduling::CSchedulerTab* m_schedulerTab = nullptr;
+    // The job's task, which the document reaches through the hooks.
+    scheduling::CSchedulerTask m_scheduler;
+    scheduling::CScheduleHooks m_scheduleHooks{m_scheduler};
     QLabel* m_caption;
     QLabel* m_captionIcon;
     QToolBar* m_toolbar;

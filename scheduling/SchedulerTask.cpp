@@ -194,6 +194,18 @@ bool CSchedulerTask::DeleteTask() {
     return true;
 }
 
+bool CSchedulerTask::RenameTask(const std::string& newName) {
+    if (!m_open || !SaveTask()) return false;
+    if (::rename(PathOf(m_name).c_str(), PathOf(newName).c_str()) != 0) {
+        m_error = "The task file could not be renamed: " + platform::GetSystemErrorText(errno);
+        return false;
+    }
+    ::unlink(LogonEntryPath(m_name).c_str());
+    if (!CronTable(GetTasksFolder()).SetTaskLines(m_name, {}, m_error)) return false;
+    m_name = platform::FileNamePart(newName);
+    return SaveTask();
+}
+
 bool CSchedulerTask::SetComment(const std::string& comment) {
     if (!m_open) return false;
     if (m_task.comment != comment) m_dirty = true;

@@ -26,6 +26,8 @@ public:
     bool OpenTask(const std::string& name, const std::string& jobPath, bool create);
     bool SaveTask();
     bool DeleteTask();
+    // Stores the open task under another name, its crontab lines with it.
+    bool RenameTask(const std::string& newName);
     // Forgets the open task and its name.
     void Reset();
     bool SetComment(const std::string& comment);

@@ -76,11 +76,12 @@ TEST_F(MainFrameTest, AJobOpensWithItsPagesCommandsAndTitle) {
     EXPECT_EQ(frame.windowTitle(), "Daily.vlj - Vellora");
     EXPECT_EQ(frame.ToolbarTexts(), (QStringList{"New", "Open", "Save", "", "Cut", "Copy", "Paste", "Undo", "", "About",
                                                  "", "Options", "", "Run Backup"}));
-    ASSERT_EQ(frame.Tabs()->count(), 4);
+    ASSERT_EQ(frame.Tabs()->count(), 5);
     EXPECT_EQ(frame.Tabs()->tabText(0), "Backup");
-    EXPECT_EQ(frame.Tabs()->tabText(1), "Options");
-    EXPECT_EQ(frame.Tabs()->tabText(2), "Logging");
-    EXPECT_EQ(frame.Tabs()->tabText(3), "Restore");
+    EXPECT_EQ(frame.Tabs()->tabText(1), "Scheduler");
+    EXPECT_EQ(frame.Tabs()->tabText(2), "Options");
+    EXPECT_EQ(frame.Tabs()->tabText(3), "Logging");
+    EXPECT_EQ(frame.Tabs()->tabText(4), "Restore");
     EXPECT_TRUE(frame.m_runBackup->isEnabled());
     EXPECT_TRUE(frame.m_saveAs->isEnabled());
     // F1 opens the active tab's page, which the help holds.
