@@ -98,13 +98,24 @@ TEST_F(LockedRun, KilledRunnersLeaveNoTemporaryFileAndNoDamagedBackup) {
             for (char& ch : noise) ch = static_cast<char>(rng());
             WriteFile(data + "/noise/" + std::to_string(i) + ".bin", noise);
         }
+        const std::vector<std::string> before = fs::is_directory(folder) ? HiddenFiles(folder) : std::vector<std::string>();
         QProcess runner;
         runner.start(GORVEX_PROGRAM, {QString::fromStdString(jobPath)});
         ASSERT_TRUE(runner.waitForStarted());
-        std::string out;
-        while (out.find("Zipping Files...") == std::string::npos && runner.waitForReadyRead(20000))
-            out += runner.readAllStandardOutput().toStdString();
-        ASSERT_NE(out.find("Zipping Files..."), std::string::npos) << out;
+        // Zipping has begun once this run's temporary backup holds data.
+        const auto zipping = [&] {
+            if (!fs::is_directory(folder)) return false;
+            for (const auto& name : HiddenFiles(folder)) {
+                std::error_code ec;
+                const bool fresh = std::find(before.begin(), before.end(), name) == before.end();
+                if (fresh && name.find(".lock") == std::string::npos && fs::file_size(folder + "/" + name, ec) > (1 << 20))
+                    return true;
+            }
+            return false;
+        };
+        for (int wait = 0; wait < 2000 && !zipping() && runner.state() == QProcess::Running; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(zipping()) << kill;
         ::kill(static_cast<pid_t>(runner.processId()), SIGKILL);
         runner.waitForFinished();
         // The dead run's temporary file is there (with the lock file) ...
