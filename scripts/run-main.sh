@@ -24,5 +24,8 @@ if [ ! -e "$job" ]; then
 fi
 echo "Job: $job"
 # No display here means a headless run, as cron gets.
+# It prints its status, the backup and the log on a terminal; off one only a
+# failure is printed, on standard error.
 build/runner/gorvex "$job"
+echo "Backup: $scratch/backup/Sample.velarc"
 unzip -t "$scratch/backup/Sample.velarc"
