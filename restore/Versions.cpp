@@ -1,18 +1,17 @@
 #include "restore/Versions.h"
 
+#include <zip.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string_view>
+
 #include "logbook/LogBookBase.h"
 #include "platform/FileSystem.h"
 #include "restore/RestorePage.h"
 #include "restore/RestoreTree.h"
 #include "zipcomponent/CentralDirectory.h"
 #include "zipcomponent/XceedZip.h"
-
-#include <zip.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <string_view>
-#include <sys/stat.h>
 
 namespace restore {
 
@@ -25,15 +24,11 @@ constexpr const char* kArchived = "_Archived_";
 }  // namespace
 
 const CVersionCatalog::Table* CVersionCatalog::Load(const std::string& zipPath) {
-    struct stat st {};
-    if (::stat(zipPath.c_str(), &st) != 0) return nullptr;
+    zipcomponent::FileIdentity identity;
+    if (!zipcomponent::FileIdentity::Of(zipPath, identity)) return nullptr;
     Table& table = m_tables[zipPath];
-    if (table.device == static_cast<uint64_t>(st.st_dev) && table.inode == static_cast<uint64_t>(st.st_ino) &&
-        table.bytes == static_cast<uint64_t>(st.st_size) && table.seconds == st.st_mtim.tv_sec &&
-        table.nanoseconds == st.st_mtim.tv_nsec)
-        return &table;
-    table = Table{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                  static_cast<uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec, {}};
+    if (table.identity == identity) return &table;
+    table = Table{identity, {}};
     auto add = [&](const std::string& basePath, const std::string& name, uint64_t size, time_t modified,
                    bool encrypted) {
         if (name.empty() || name.back() == '/') return;

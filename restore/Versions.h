@@ -1,12 +1,13 @@
 #pragma once
 
-#include "restore/BackupFiles.h"
-
 #include <cstdint>
 #include <ctime>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "restore/BackupFiles.h"
+#include "zipcomponent/DirectoryIndex.h"
 
 namespace restore {
 
@@ -37,8 +38,7 @@ private:
         bool encrypted;
     };
     struct Table {
-        uint64_t device = 0, inode = 0, bytes = 0;
-        int64_t seconds = 0, nanoseconds = 0;
+        zipcomponent::FileIdentity identity;
         std::vector<Slot> files;  // by hash
     };
     // The table of a zip, read anew when the zip changed; null when unreadable.

@@ -42,22 +42,23 @@ std::vector<std::string_view> DirectoryIndex::FolderNames() const {
     return names;
 }
 
-bool DirectoryCache::Identify(const std::string& path, Identity& out) {
+bool FileIdentity::Of(const std::string& path, FileIdentity& out) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
-    out = {path, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+    out = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
            st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
     return true;
 }
 
 std::shared_ptr<const DirectoryIndex> DirectoryCache::Find(const std::string& path) const {
-    Identity now;
-    if (!m_index || !Identify(path, now) || !(now == m_identity)) return nullptr;
+    FileIdentity now;
+    if (!m_index || path != m_path || !FileIdentity::Of(path, now) || !(now == m_identity)) return nullptr;
     return m_index;
 }
 
 void DirectoryCache::Keep(const std::string& path, std::shared_ptr<const DirectoryIndex> index) {
-    if (!Identify(path, m_identity)) index.reset();
+    m_path = path;
+    if (!FileIdentity::Of(path, m_identity)) index.reset();
     m_index = std::move(index);
 }
 

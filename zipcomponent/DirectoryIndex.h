@@ -38,8 +38,17 @@ private:
     std::unordered_map<std::string_view, Folder> m_folders;
 };
 
-// The directory last read from a file, kept while the file stays the same
-// (same size, time and inode).
+// What tells that a file is still the one read before: its device, inode,
+// size and modification time.
+struct FileIdentity {
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t seconds = 0, nanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+    // False when the file cannot be looked at.
+    static bool Of(const std::string& path, FileIdentity& out);
+};
+
+// The directory last read from a file, kept while the file stays the same.
 class DirectoryCache {
 public:
     // The cached index of path, or null when the file changed or was never read.
@@ -47,15 +56,8 @@ public:
     void Keep(const std::string& path, std::shared_ptr<const DirectoryIndex> index);
 
 private:
-    struct Identity {
-        std::string path;
-        uint64_t device = 0, inode = 0, size = 0;
-        int64_t seconds = 0, nanoseconds = 0;
-        bool operator==(const Identity&) const = default;
-    };
-    static bool Identify(const std::string& path, Identity& out);
-
-    Identity m_identity;
+    std::string m_path;
+    FileIdentity m_identity;
     std::shared_ptr<const DirectoryIndex> m_index;
 };
 
