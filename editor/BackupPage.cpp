@@ -11,13 +11,10 @@ namespace editor {
 
 namespace {
 
-constexpr const char* kCaption = "Vellora";
 constexpr const char* kDefaultExtension = "velarc";
 
-int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
-
 bool Refuse(const std::string& text) {
-    Tell(text, platform::MB_OK | platform::MB_ICONEXCLAMATION);
+    platform::Tell(text, platform::MB_OK | platform::MB_ICONEXCLAMATION);
     return false;
 }
 
@@ -75,7 +72,7 @@ bool SaveBackupPage(BackupPageFields& fields, const CBackupTree& tree, jobmodel:
         const std::string question = "The Backup Destination Filename '" + name + "' is invalid !!\nThe file extension must be ." +
                                      kDefaultExtension + " (default) or .zip\n\nPress 'Yes' to use the default "
                                      "extension or 'No' to Edit it";
-        if (Tell(question, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) return false;
+        if (platform::Tell(question, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES) return false;
         path += std::string(".") + kDefaultExtension;
     }
     // 4.
@@ -85,9 +82,9 @@ bool SaveBackupPage(BackupPageFields& fields, const CBackupTree& tree, jobmodel:
         volume.type == platform::DriveType::Removable || volume.type == platform::DriveType::CdRom;
     if (removable && !platform::SamePath(platform::FolderPart(path), volume.root)) {
         const std::string moved = (volume.root == "/" ? "" : volume.root) + "/" + platform::FileNamePart(path);
-        Tell("The backup destination file must be in the Root Folder\non a removable disk!\n\nThe Path " + path +
-                 " will be modified to " + moved,
-             platform::MB_OK | platform::MB_ICONINFORMATION);
+        platform::Tell("The backup destination file must be in the Root Folder\non a removable disk!\n\nThe Path " +
+                           path + " will be modified to " + moved,
+                       platform::MB_OK | platform::MB_ICONINFORMATION);
         path = moved;
     }
     // 5.

@@ -10,11 +10,8 @@ namespace editor {
 
 namespace {
 
-constexpr const char* kCaption = "Vellora";
 constexpr int kLevels[] = {0, 1, 6, 9};
 constexpr size_t kVolumeNameLength = 9;
-
-int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
 
 }  // namespace
 
@@ -65,7 +62,7 @@ OptionsEnabling UpdateEnabling(OptionsPageFields& f, bool removable) {
 
 bool SaveOptionsPage(const OptionsPageFields& f, jobmodel::CAppDoc& doc) {
     if (f.useVolumeName && f.volumeName.empty()) {
-        Tell("Please Enter the Volume Label Name", platform::MB_OK | platform::MB_ICONEXCLAMATION);
+        platform::Tell("Please Enter the Volume Label Name", platform::MB_OK | platform::MB_ICONEXCLAMATION);
         return false;
     }
     auto& o = doc.m_JobOptions;
@@ -86,7 +83,8 @@ bool ReadDestinationLabel(const jobmodel::CAppDoc& doc, std::string& name) {
     const std::string& path = doc.m_BackupSettings.m_strBackupFile;
     std::string label;
     if (path.empty() || platform::GetVolumeLabel(path, label) != 0) {
-        Tell("Cannot Read Volume Label from destination path:\n" + path, platform::MB_OK | platform::MB_ICONEXCLAMATION);
+        platform::Tell("Cannot Read Volume Label from destination path:\n" + path,
+                       platform::MB_OK | platform::MB_ICONEXCLAMATION);
         return false;
     }
     name = label.substr(0, kVolumeNameLength);
@@ -109,25 +107,25 @@ void TakeNewPassword(jobmodel::CAppDoc& doc, const std::string& newPassword, boo
     doc.SetModifiedFlag();
     if (newPassword.empty()) {
         usePassword = false;
-        Tell("No password entered, the password will be\nremoved the next time this backup job runs!.",
-             platform::MB_OK | platform::MB_ICONINFORMATION);
+        platform::Tell("No password entered, the password will be\nremoved the next time this backup job runs!.",
+                       platform::MB_OK | platform::MB_ICONINFORMATION);
     } else {
-        Tell("The Password will be changed the next time this backup job runs!\n",
-             platform::MB_OK | platform::MB_ICONINFORMATION);
+        platform::Tell("The Password will be changed the next time this backup job runs!\n",
+                       platform::MB_OK | platform::MB_ICONINFORMATION);
     }
 }
 
 bool RemovePassword(jobmodel::CAppDoc& doc, const std::string& entered) {
     auto& o = doc.m_JobOptions;
     if (entered != o.m_strPassword) {
-        Tell("Invalid Password entered, cannot remove Password!!!", platform::MB_OK | platform::MB_ICONSTOP);
+        platform::Tell("Invalid Password entered, cannot remove Password!!!", platform::MB_OK | platform::MB_ICONSTOP);
         return false;
     }
     o.m_strPassword.clear();
     o.m_bPasswordChanged = 1;
     doc.SetModifiedFlag();
-    Tell("The Password will be removed the next time this backup job runs!\n",
-         platform::MB_OK | platform::MB_ICONINFORMATION);
+    platform::Tell("The Password will be removed the next time this backup job runs!\n",
+                   platform::MB_OK | platform::MB_ICONINFORMATION);
     return true;
 }
 

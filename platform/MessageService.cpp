@@ -52,4 +52,6 @@ IMessageService& Messages() {
 
 void SetMessageService(IMessageService* service) { g_service = service; }
 
+int Tell(const std::string& text, unsigned style) { return Messages().Show(text, "Vellora", style); }
+
 }  // namespace platform

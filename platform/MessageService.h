@@ -76,6 +76,9 @@ public:
     int Show(const std::string& text, const std::string& caption, unsigned style) override;
 };
 
+// A message of the programs, captioned "Vellora", through Messages().
+int Tell(const std::string& text, unsigned style);
+
 // The process-wide service, like the framework's message box. Never null:
 // without an installed one, messages go to standard error.
 IMessageService& Messages();

@@ -15,10 +15,7 @@ namespace restore {
 
 namespace {
 
-constexpr const char* kCaption = "Vellora";
 constexpr uint64_t kWholeTreeEntries = 20000;
-
-int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
 
 }  // namespace
 
@@ -72,13 +69,14 @@ bool CRestorePage::LoadBackupContents() {
     if (m_tree.InitRoot(m_zip.m_strArchivePath)) {
         selection::SelectionNode& root = *m_tree.Root();
         if (!platform::PathExists(m_zip.m_strArchivePath)) {
-            Tell("Error: Backup file does not exist\n" + m_zip.m_strArchivePath, platform::MB_ICONSTOP);
+            platform::Tell("Error: Backup file does not exist\n" + m_zip.m_strArchivePath, platform::MB_ICONSTOP);
         } else {
             m_tree.ExpandNode(root);
             if (root.children.empty()) {
-                Tell("Warning: Cannot read backup contents !!\n\nEither there are no files stored in the backup,\nthe "
-                     "backup file is currently locked (in use), or\nthe backup file is corrupt.\n",
-                     platform::MB_ICONEXCLAMATION);
+                platform::Tell(
+                    "Warning: Cannot read backup contents !!\n\nEither there are no files stored in the backup,\nthe "
+                    "backup file is currently locked (in use), or\nthe backup file is corrupt.\n",
+                    platform::MB_ICONEXCLAMATION);
             } else {
                 m_bHasDriveRoots = m_tree.IsDriveRoot(*root.children.front());
                 root.state = selection::kNotSelected;
@@ -105,8 +103,8 @@ std::optional<zipcomponent::ZipContents> CRestorePage::ListEntries(const std::st
     const int result = m_zip.ListContents(contents, 0);
     if (result < 2) return contents;
     if (showErrors)
-        Tell("Error " + std::to_string(result) + ":\n\n" + zipcomponent::CXceedZip::DescribeCode(0, result),
-             platform::MB_ICONSTOP);
+        platform::Tell("Error " + std::to_string(result) + ":\n\n" + zipcomponent::CXceedZip::DescribeCode(0, result),
+                       platform::MB_ICONSTOP);
     return std::nullopt;
 }
 
@@ -138,9 +136,10 @@ void CRestorePage::ClearStatusProgress() {
 }
 
 bool CRestorePage::ConfirmOverwrite() {
-    return Tell("You have chosen to select all subfolders/files\nHowever, there are already some subfolders/files "
-                "selected.\nThese will be overwritten if you continue\n\nDo you wish to continue ?",
-                platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES;
+    return platform::Tell(
+               "You have chosen to select all subfolders/files\nHowever, there are already some subfolders/files "
+               "selected.\nThese will be overwritten if you continue\n\nDo you wish to continue ?",
+               platform::MB_YESNO | platform::MB_ICONQUESTION) == platform::IDYES;
 }
 
 void CRestorePage::ListingProgress(int percent) { ShowStatusProgress("Reading Backup Contents", percent); }
@@ -160,17 +159,17 @@ bool CRestorePage::CheckRestoreInput(bool& badDestination) {
     badDestination = false;
     m_tree.m_bIncludeSubfolders = m_bIncludeSubfolders;
     if (m_tree.ExplicitNodes().empty()) {
-        Tell("There are no files selected to restore !!", platform::MB_ICONEXCLAMATION);
+        platform::Tell("There are no files selected to restore !!", platform::MB_ICONEXCLAMATION);
         return false;
     }
     if (m_nDestMode == kAlternateFolder || m_nDestMode == kSpecificFolder) {
         if (m_strDestination.empty() || m_strDestination[0] != '/') {
-            Tell("The restore destination path is invalid.", platform::MB_ICONEXCLAMATION);
+            platform::Tell("The restore destination path is invalid.", platform::MB_ICONEXCLAMATION);
             badDestination = true;
             return false;
         }
     } else if (m_nDestMode != kOriginalFolders) {
-        Tell("An Internal Error occurred while trying to restore !!", platform::MB_ICONSTOP);
+        platform::Tell("An Internal Error occurred while trying to restore !!", platform::MB_ICONSTOP);
         return false;
     }
     return true;

@@ -15,10 +15,7 @@ namespace zc = zipcomponent;
 
 namespace {
 
-constexpr const char* kCaption = "Vellora";
 constexpr const char* kUserAborted = "User Aborted the Restore Process:\nSome files listed were NOT Restored.";
-
-int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
 
 std::string WithoutDriveRoot(const std::string& spec) {
     size_t start = 0;
@@ -111,7 +108,7 @@ std::string CRestorePage::RunRestore() {
                                              : "Restore Successful";
             break;
         case zc::kResultNothingToDo:
-            Tell("There are no files to Restore !!!", platform::MB_ICONINFORMATION);
+            platform::Tell("There are no files to Restore !!!", platform::MB_ICONINFORMATION);
             result = "Restore Successful";
             break;
         // A part on a fixed disk is never asked for: it is missing.
@@ -134,8 +131,8 @@ std::string CRestorePage::RunRestore() {
             const std::string error = "Error " + std::to_string(code) + ": " + zc::CXceedZip::DescribeCode(0, code);
             result = "Restore Failed !";
             AddLog(error, lb::kLogSystemError);
-            Tell("Error " + std::to_string(code) + ":\n\n" + zc::CXceedZip::DescribeCode(0, code),
-                 platform::MB_ICONSTOP);
+            platform::Tell("Error " + std::to_string(code) + ":\n\n" + zc::CXceedZip::DescribeCode(0, code),
+                           platform::MB_ICONSTOP);
         }
     }
     AddLog(result, lb::kLogFooter);
@@ -239,7 +236,8 @@ void CRestorePage::DiskRequest(int disk, bool& goOn) {
         return;
     }
     const std::string ask = disk == 0 ? "Please Insert the LAST disk." : "Please Insert Disk No. " + std::to_string(disk);
-    goOn = Tell(ask + "\n\nPress OK to continue or Cancel to abort!", platform::MB_OKCANCEL) == platform::IDOK;
+    goOn =
+        platform::Tell(ask + "\n\nPress OK to continue or Cancel to abort!", platform::MB_OKCANCEL) == platform::IDOK;
 }
 
 }  // namespace restore

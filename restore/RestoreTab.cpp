@@ -1,13 +1,5 @@
 #include "restore/RestoreTab.h"
 
-#include "restore/VersionsDialog.h"
-
-#include "desktop/DesktopOpen.h"
-#include "desktop/PasswordFields.h"
-#include "jobmodel/SettingsRegistry.h"
-#include "platform/FileSystem.h"
-#include "platform/MessageService.h"
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,22 +11,19 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "desktop/DesktopOpen.h"
+#include "desktop/PasswordFields.h"
+#include "desktop/WaitCursor.h"
+#include "jobmodel/SettingsRegistry.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageService.h"
+#include "restore/VersionsDialog.h"
+
 namespace restore {
 
 using selection::SelectionNode;
 
-namespace {
-
-// The wait cursor for as long as a scope lasts.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-}  // namespace
+using desktop::WaitCursor;
 
 CdlgRestoringFiles::CdlgRestoringFiles(CRestoreTab& tab) : QDialog(&tab), m_tab(tab) {
     setWindowTitle("Restoring Files");
@@ -337,11 +326,11 @@ void CRestoreTab::Preview() {
     }
     const std::string text = PreviewText(preview);
     if (!preview.refusal.empty()) {
-        platform::Messages().Show(text, "Vellora", platform::MB_ICONEXCLAMATION);
+        platform::Tell(text, platform::MB_ICONEXCLAMATION);
         return;
     }
-    if (platform::Messages().Show(text + "\n\nRestore now?", "Vellora",
-                                  platform::MB_OKCANCEL | platform::MB_ICONINFORMATION) == platform::IDOK)
+    if (platform::Tell(text + "\n\nRestore now?", platform::MB_OKCANCEL | platform::MB_ICONINFORMATION) ==
+        platform::IDOK)
         Restore();
 }
 

@@ -1,8 +1,5 @@
 #include "restore/VersionsDialog.h"
 
-#include "platform/FileSystem.h"
-
-#include <QApplication>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -10,6 +7,9 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QVBoxLayout>
+
+#include "desktop/WaitCursor.h"
+#include "platform/FileSystem.h"
 
 namespace restore {
 
@@ -95,9 +95,11 @@ void CdlgVersions::Restore() {
         m_destination->setFocus();
         return;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string result = m_run(m_versions[static_cast<size_t>(row)], target, folder);
-    QApplication::restoreOverrideCursor();
+    std::string result;
+    {
+        desktop::WaitCursor wait;
+        result = m_run(m_versions[static_cast<size_t>(row)], target, folder);
+    }
     m_result->setText(QString::fromStdString(result));
 }
 

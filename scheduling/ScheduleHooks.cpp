@@ -36,20 +36,18 @@ bool CScheduleHooks::Open(const std::string& jobPath, const std::string& taskNam
         if (m_jobPath) path = m_jobPath();
     }
     if (m_task.OpenTask(taskName, path, true)) return true;
-    platform::Messages().Show("Unable to open/create Scheduler Task: " + taskName + " !!!\n", "Vellora",
-                              platform::MB_ICONSTOP);
+    platform::Tell("Unable to open/create Scheduler Task: " + taskName + " !!!\n", platform::MB_ICONSTOP);
     return false;
 }
 
 void CScheduleHooks::OpenTask(const std::string& jobPath, const std::string& taskName) { Open(jobPath, taskName); }
 
 void CScheduleHooks::StoreTask(const std::string& comment) {
-    if (m_task.SetComment(comment) && !m_task.SaveTask())
-        platform::Messages().Show(m_task.LastError(), "Vellora", platform::MB_ICONSTOP);
+    if (m_task.SetComment(comment) && !m_task.SaveTask()) platform::Tell(m_task.LastError(), platform::MB_ICONSTOP);
 }
 
 void CScheduleHooks::DeleteTask() {
-    if (!m_task.DeleteTask()) platform::Messages().Show(m_task.LastError(), "Vellora", platform::MB_ICONSTOP);
+    if (!m_task.DeleteTask()) platform::Tell(m_task.LastError(), platform::MB_ICONSTOP);
 }
 
 void CScheduleHooks::ResetTask() { m_task.Reset(); }

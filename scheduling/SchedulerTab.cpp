@@ -22,11 +22,8 @@ namespace scheduling {
 
 namespace {
 
-constexpr const char* kCaption = "Vellora";
 constexpr const char* kMustSave =
     "This Job must be saved before a schedule\ncan be created for it!\n\nDo you wish to save it now?";
-
-int Tell(const std::string& text, unsigned style) { return platform::Messages().Show(text, kCaption, style); }
 
 QColor Colour(int code) {
     switch (code) {
@@ -94,10 +91,11 @@ CdlgRenameTask::CdlgRenameTask(const QString& prompt, const QString& name, QWidg
 void CdlgRenameTask::accept() {
     const std::string name = m_name->text().toStdString();
     if (!jobmodel::IsValidFileName(name)) {
-        Tell("There are invalid characters in the Job Name '" + name +
-                 "'\nNote: The following characters are not permitted \\ / : * ? \" < > |\n\nPlease re-enter the Job "
-                 "Filename",
-             platform::MB_OK | platform::MB_ICONEXCLAMATION);
+        platform::Tell(
+            "There are invalid characters in the Job Name '" + name +
+                "'\nNote: The following characters are not permitted \\ / : * ? \" < > |\n\nPlease re-enter the Job "
+                "Filename",
+            platform::MB_OK | platform::MB_ICONEXCLAMATION);
         m_name->setFocus();
         return;
     }
@@ -169,7 +167,8 @@ bool CSchedulerTab::EnsureTask() {
     std::string name = m_doc.m_ScheduleSettings.m_strTaskName;
     if (name.empty()) {
         while (m_doc.GetPathName().empty()) {
-            if (Tell(kMustSave, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES || !m_save())
+            if (platform::Tell(kMustSave, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES ||
+                !m_save())
                 return false;
         }
         name = CSchedulerTask::DefaultTaskName(m_doc.GetPathName());
@@ -180,9 +179,10 @@ bool CSchedulerTab::EnsureTask() {
             name = dialog.Name().toStdString();
         }
         if (name.empty()) {
-            Tell("Could not create a scheduler job, the filename is invalid!\nPlease make sure you have saved this "
-                 "backup job before\ncreating a scheduler for it!",
-                 platform::MB_OK);
+            platform::Tell(
+                "Could not create a scheduler job, the filename is invalid!\nPlease make sure you have saved this "
+                "backup job before\ncreating a scheduler for it!",
+                platform::MB_OK);
             return false;
         }
     }
@@ -196,7 +196,7 @@ bool CSchedulerTab::EnsureTask() {
     }
     char text[1024];
     std::snprintf(text, sizeof text, "Could not open/create scheduler job %s!", name.c_str());
-    Tell(text, platform::MB_OK);
+    platform::Tell(text, platform::MB_OK);
     m_enable->setChecked(false);
     m_doc.m_ScheduleSettings.m_strTaskName.clear();
     return false;
@@ -242,7 +242,7 @@ void CSchedulerTab::EnableControls() {
 void CSchedulerTab::ModifySchedules() {
     SaveToJob();
     if (!m_task.ModifySchedules()) {
-        Tell("Unable to open Properties for Scheduler Job !!!\n", platform::MB_OK | platform::MB_ICONSTOP);
+        platform::Tell("Unable to open Properties for Scheduler Job !!!\n", platform::MB_OK | platform::MB_ICONSTOP);
         return;
     }
     UpdateScheduleDisplay();
@@ -257,14 +257,15 @@ void CSchedulerTab::RenameTask() {
         name = dialog.Name().toStdString();
         if (::strcasecmp(name.c_str(), old.c_str()) == 0) return;
         if (!TaskFileExists(name)) break;
-        Tell("The filename \"" + name + "\" already exists\n\nPlease Enter a new name", platform::MB_OK);
+        platform::Tell("The filename \"" + name + "\" already exists\n\nPlease Enter a new name", platform::MB_OK);
     }
-    if (Tell("This job must be saved before the file can be renamed.\nDo you wish to save changes and rename the "
-             "scheduler job filename?",
-             platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
+    if (platform::Tell(
+            "This job must be saved before the file can be renamed.\nDo you wish to save changes and rename the "
+            "scheduler job filename?",
+            platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         return;
     if (!m_task.RenameTask(name)) {
-        Tell(m_task.LastError(), platform::MB_OK | platform::MB_ICONSTOP);
+        platform::Tell(m_task.LastError(), platform::MB_OK | platform::MB_ICONSTOP);
         return;
     }
     m_doc.m_ScheduleSettings.m_strTaskName = name;

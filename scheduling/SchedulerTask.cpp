@@ -47,14 +47,14 @@ std::string Quoted(const std::string& value) {
 int CSchedulerTask::EnsureSchedulerRunning() {
     if (CronDaemonRuns()) return 0;
     if (!m_interactive) return ESRCH;
-    if (platform::Messages().Show("Scheduler Not Running!\nDo you wish to start the Scheduler ?", "Vellora",
-                                  platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
+    if (platform::Tell("Scheduler Not Running!\nDo you wish to start the Scheduler ?",
+                       platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         return 0;
     const int status = std::system("systemctl start cron >/dev/null 2>&1");
     if (status == 0) return 0;
     const int error = WIFEXITED(status) && WEXITSTATUS(status) == 127 ? ENOENT : EPERM;
-    platform::Messages().Show("The cron service could not be started: " + platform::GetSystemErrorText(error), "Vellora",
-                              platform::MB_ICONSTOP);
+    platform::Tell("The cron service could not be started: " + platform::GetSystemErrorText(error),
+                   platform::MB_ICONSTOP);
     return error;
 }
 
