@@ -6,7 +6,7 @@
 #include "platform/Instances.h"
 #include "platform/MessageService.h"
 #include "platform/TimeZone.h"
-#include "engine/ConsoleRunView.h"
+#include "runner/DesktopNotifications.h"
 #include "runner/RunnerWindow.h"
 #include "runner/ScheduledRun.h"
 #include "desktop/MessageBoxes.h"
@@ -71,7 +71,7 @@ int RunJob(int argc, char** argv) {
 
     std::string finalStatus;
     if (headless) {
-        engine::CConsoleRunView view;
+        CNotifyingRunView view(settings.GetShowBalloonTips() != 0);
         engine::CBackupEngine run(doc, settings, view);
         run.RunBackup();
         finalStatus = run.FinalStatus();

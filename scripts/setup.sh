@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev libzip-dev zlib1g-dev libgtest-dev libcanberra-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools unrtf desktop-file-utils librsvg2-bin
-  cron
+  cron dbus-daemon
 )
 
 missing=()

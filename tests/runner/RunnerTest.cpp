@@ -3,6 +3,7 @@
 #include "desktop/Skin.h"
 #include "runner/TrayIcon.h"
 #include "scheduling/SchedulerTask.h"
+#include "jobmodel/SettingsRegistry.h"
 
 #include "platform/FileSystem.h"
 #include "tests/support/InstalledMessages.h"
@@ -14,6 +15,11 @@
 #include <QSystemTrayIcon>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QProcess>
+#include <QTest>
 #include <QToolBar>
 
 #include <filesystem>
@@ -175,6 +181,70 @@ TEST_F(RunnerRun, AScheduledRunRecordsItselfInItsTask) {
     EXPECT_EQ(task.lastResult, 0);
     EXPECT_EQ(task.runningPid, 0);
     EXPECT_EQ(scheduling::TaskStatusAt(task, std::time(nullptr)), scheduling::kStatusReady);
+}
+
+// A notification service of our own on a private session bus: it records
+// what it is sent and answers as a desktop's does.
+class FakeNotifications : public QDBusVirtualObject {
+public:
+    std::vector<QList<QVariant>> received;
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != "Notify") return false;
+        received.push_back(message.arguments());
+        connection.send(message.createReply(QVariant::fromValue(uint(received.size()))));
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+};
+
+TEST_F(RunnerRun, ARunWithoutWindowsSendsItsBalloonsToTheDesktop) {
+    if (!std::filesystem::exists("/usr/bin/dbus-daemon")) GTEST_SKIP() << "dbus-daemon is installed by scripts/setup.sh";
+    // The session's bus where cron-started runs find it: in the runtime folder.
+    const std::string socket = user.RuntimeDir() + "/bus";
+    std::filesystem::create_directories(user.RuntimeDir());
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--address=unix:path=" + QString::fromStdString(socket)});
+    ASSERT_TRUE(daemon.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(socket); }, 10000));
+    QDBusConnection bus = QDBusConnection::connectToBus("unix:path=" + QString::fromStdString(socket), "desktop");
+    ASSERT_TRUE(bus.isConnected());
+    FakeNotifications desktop;
+    ASSERT_TRUE(bus.registerVirtualObject("/org/freedesktop/Notifications", &desktop));
+    ASSERT_TRUE(bus.registerService("org.freedesktop.Notifications"));
+
+    auto run = [&] {
+        QProcess runner;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
+        runner.setProcessEnvironment(environment);
+        runner.start(GORVEX_PROGRAM, {QString::fromStdString(job)});
+        // The test's own loop answers the runner's calls meanwhile.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return runner.state() == QProcess::NotRunning; }, 60000));
+        return runner.exitCode();
+    };
+    jobmodel::CSettingsRegistry settings(jobmodel::Hive::CurrentUser);
+    settings.SetShowBalloonTips(1);
+    EXPECT_EQ(run(), 0);
+    ASSERT_EQ(desktop.received.size(), 2u);
+    EXPECT_EQ(desktop.received[0].at(0).toString(), "Vellora");
+    EXPECT_EQ(desktop.received[0].at(3).toString(), "Backup starting");
+    EXPECT_EQ(desktop.received[0].at(4).toString(), "Daily.vlj:  Ann's letters");
+    EXPECT_EQ(desktop.received[1].at(3).toString(), "Backup Finished Successfully");
+    EXPECT_EQ(desktop.received[1].at(2).toString(), "dialog-information");
+
+    std::filesystem::remove_all(data);
+    EXPECT_EQ(run(), 1);
+    ASSERT_EQ(desktop.received.size(), 4u);
+    EXPECT_EQ(desktop.received[3].at(3).toString(), "Backup Finished with Errors!");
+    EXPECT_EQ(desktop.received[3].at(2).toString(), "dialog-error");
+
+    settings.SetShowBalloonTips(0);
+    run();
+    EXPECT_EQ(desktop.received.size(), 4u);
+    bus.unregisterService("org.freedesktop.Notifications");
+    QDBusConnection::disconnectFromBus("desktop");
+    daemon.terminate();
+    daemon.waitForFinished();
 }
 
 TEST_F(RunnerRun, ARuntimeFolderThatCannotBeUsedIsExplainedAndNeverNoise) {
