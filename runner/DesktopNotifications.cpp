@@ -25,7 +25,8 @@ void FindSessionBus() {
     if ((address && *address) || !runtime || !*runtime) return;
     const std::string bus = std::string(runtime) + "/bus";
     struct stat st {};
-    if (::stat(bus.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
+    if (::stat(bus.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
 }
 
 }  // namespace
@@ -34,8 +35,8 @@ bool NotifyDesktop(const std::string& title, const std::string& text, int icon) 
     FindSessionBus();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
-                                                      "org.freedesktop.Notifications", "Notify");
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify");
     const char* iconName = icon == engine::kBalloonError     ? "dialog-error"
                            : icon == engine::kBalloonWarning ? "dialog-warning"
                                                              : "dialog-information";

@@ -198,7 +198,8 @@ public:
 };
 
 TEST_F(RunnerRun, ARunWithoutWindowsSendsItsBalloonsToTheDesktop) {
-    if (!std::filesystem::exists("/usr/bin/dbus-daemon")) GTEST_SKIP() << "dbus-daemon is installed by scripts/setup.sh";
+    if (!std::filesystem::exists("/usr/bin/dbus-daemon"))
+        GTEST_SKIP() << "dbus-daemon is installed by scripts/setup.sh";
     // The session's bus where cron-started runs find it: in the runtime folder.
     const std::string socket = user.RuntimeDir() + "/bus";
     std::filesystem::create_directories(user.RuntimeDir());
