@@ -1,5 +1,6 @@
 #include "bench/BenchSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,41 @@ long PeakKilobytes() {
 void Settle() {
     ::sync();
     sleep(1);
+}
+
+ProcessRun RunProcess(const std::vector<std::string>& argv, const std::string& folder,
+                      const std::vector<std::pair<std::string, std::string>>& environment) {
+    ProcessRun run;
+    const auto start = Clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        for (const auto& [name, value] : environment) {
+            if (value.empty())
+                ::unsetenv(name.c_str());
+            else
+                ::setenv(name.c_str(), value.c_str(), 1);
+        }
+        if (::chdir(folder.c_str()) != 0) ::_exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    if (child < 0) return run;
+    int status = 0;
+    rusage usage {};
+    if (::wait4(child, &status, 0, &usage) != child) return run;
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    run.peakKilobytes = usage.ru_maxrss;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+Spread SpreadOf(std::vector<double> figures) {
+    if (figures.empty()) return {};
+    std::sort(figures.begin(), figures.end());
+    return {figures.front(), figures[figures.size() / 2]};
 }
 
 void Row(const char* what, double ours, double peer) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -20,5 +21,23 @@ long PeakKilobytes();
 void Settle();
 // One line of figures: ours, the peer's, and their ratio.
 void Row(const char* what, double ours, double peer);
+
+// One program run as a whole process, as a user waits for it.
+struct ProcessRun {
+    double seconds = 0;
+    long peakKilobytes = 0;  // the child's own peak resident memory
+    int exitCode = -1;
+};
+// Runs argv[0] (looked up on PATH) in `folder` with `environment` added to
+// this process's own; an empty value removes that variable.
+ProcessRun RunProcess(const std::vector<std::string>& argv, const std::string& folder,
+                      const std::vector<std::pair<std::string, std::string>>& environment = {});
+
+// Minimum and median of repeated figures.
+struct Spread {
+    double minimum = 0;
+    double median = 0;
+};
+Spread SpreadOf(std::vector<double> figures);
 
 }  // namespace bench

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libzip-dev zlib1g-dev libgtest-dev libcanberra-dev
+  qt6-base-dev libzip-dev zlib1g-dev libdeflate-dev libgtest-dev libcanberra-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools unrtf desktop-file-utils librsvg2-bin
   cron dbus-daemon

@@ -1,11 +1,13 @@
 #include "zipcomponent/FileSource.h"
 #include "zipcomponent/GuardedSource.h"
+#include "zipcomponent/PackingPipeline.h"
 
 #include "platform/PathAccess.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,8 +18,11 @@ namespace {
 struct Context {
     FileReadState* state;
     const ReadObserver* observer;
+    CPackingPipeline* const* packing;
     int fd = -1;
     struct stat opened {};  // the file when it was opened
+    bool packedOpen = false;
+    std::optional<CPackingPipeline::Totals> packed;  // what the last packed read came to
     zip_error_t error;
 };
 
@@ -37,9 +42,78 @@ bool ChangedSinceOpen(const Context* c) {
            !SameTime(now.st_mtim, c->opened.st_mtim);
 }
 
+// Counts what was handed out for the progress; false when the user cancels.
+bool Observe(Context* c, uint64_t bytes) {
+    FileReadState* s = c->state;
+    s->done += bytes;
+    if (bytes == 0 || !c->observer || !*c->observer || (*c->observer)(s->entryIndex, bytes)) return true;
+    s->cancelled = true;
+    return false;
+}
+
+// The same commands when the pipeline reads and packs the file.
+int64_t PackedCallback(Context* c, CPackingPipeline& packing, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    FileReadState* s = c->state;
+    switch (cmd) {
+        case ZIP_SOURCE_OPEN: {
+            s->done = 0;
+            c->packed.reset();
+            const CPackingPipeline::Opening opening = packing.Open(s->packIndex);
+            if (opening.failure) {
+                s->failure = opening.failure;
+                s->special = opening.special;
+                return Fail(c, ZIP_ER_OPEN, opening.failure);
+            }
+            c->packedOpen = true;
+            s->opened = true;
+            s->changed = static_cast<uint64_t>(opening.opened.st_size) != s->size || opening.opened.st_mtime != s->mtime;
+            return 0;
+        }
+        case ZIP_SOURCE_READ: {
+            uint64_t raw = 0;
+            const int64_t n = packing.Read(static_cast<char*>(data), len, raw);
+            if (n < 0) {
+                s->failure = errno;
+                return Fail(c, ZIP_ER_READ, errno);
+            }
+            if (!Observe(c, raw)) return Fail(c, ZIP_ER_CANCELLED, 0);
+            return n;
+        }
+        case ZIP_SOURCE_CLOSE:
+            if (c->packedOpen) {
+                c->packed = packing.Close();
+                if (c->packed->changed) s->changed = true;
+            }
+            c->packedOpen = false;
+            return 0;
+        default: {  // ZIP_SOURCE_STAT
+            if (len < sizeof(zip_stat_t)) return Fail(c, ZIP_ER_INVAL, 0);
+            auto* st = static_cast<zip_stat_t*>(data);
+            zip_stat_init(st);
+            st->mtime = s->mtime;
+            st->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD;
+            // Before the data is read it is announced as deflated, so libzip
+            // does not compress it again; after, as what it turned out to be.
+            st->comp_method = ZIP_CM_DEFLATE;
+            st->size = s->size;
+            if (c->packed) {
+                st->comp_method = c->packed->stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+                st->size = c->packed->rawBytes;
+                st->comp_size = c->packed->packedBytes;
+                st->crc = c->packed->crc;
+                st->valid |= ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC;
+            }
+            return sizeof(zip_stat_t);
+        }
+    }
+}
+
 int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
     auto* c = static_cast<Context*>(userdata);
     FileReadState* s = c->state;
+    const bool packedCommand =
+        cmd == ZIP_SOURCE_OPEN || cmd == ZIP_SOURCE_READ || cmd == ZIP_SOURCE_CLOSE || cmd == ZIP_SOURCE_STAT;
+    if (packedCommand && c->packing && *c->packing) return PackedCallback(c, **c->packing, data, len, cmd);
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
             s->done = 0;
@@ -68,11 +142,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
                 return Fail(c, ZIP_ER_READ, errno);
             }
             if (n == 0) s->changed = true;  // it shrank since it was opened
-            s->done += static_cast<uint64_t>(n);
-            if (n > 0 && c->observer && *c->observer && !(*c->observer)(s->entryIndex, static_cast<uint64_t>(n))) {
-                s->cancelled = true;
-                return Fail(c, ZIP_ER_CANCELLED, 0);
-            }
+            if (!Observe(c, static_cast<uint64_t>(n))) return Fail(c, ZIP_ER_CANCELLED, 0);
             return n;
         }
         case ZIP_SOURCE_CLOSE:
@@ -106,8 +176,9 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
 
 }  // namespace
 
-zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer) {
-    auto* c = new Context{state, observer, -1, {}, {}};
+zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer,
+                               CPackingPipeline* const* packing) {
+    auto* c = new Context{state, observer, packing, -1, {}, false, {}, {}};
     zip_error_init(&c->error);
     zip_source_t* src = zip_source_function(archive, GuardedCallback<Context, Callback>, c);
     if (!src) {

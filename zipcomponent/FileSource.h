@@ -29,8 +29,15 @@ struct FileReadState {
     bool special = false;    // the path is no longer a regular file
     bool changed = false;    // the file changed after the survey or while it was read
     bool cancelled = false;
+    size_t packIndex = 0;    // its place in the packing pipeline's order
 };
 
-zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer);
+class CPackingPipeline;
+
+// While `*packing` is set, the file's data comes packed from the pipeline
+// and is handed to libzip as deflated (or stored) data with its CRC, which
+// libzip writes unchanged.
+zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer,
+                               CPackingPipeline* const* packing);
 
 }  // namespace zipcomponent

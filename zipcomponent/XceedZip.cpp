@@ -8,6 +8,7 @@
 #include "zipcomponent/DirectoryIndex.h"
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
+#include "zipcomponent/PackingPipeline.h"
 #include "zipcomponent/EntryPatterns.h"
 #include "zipcomponent/CentralDirectory.h"
 #include "zipcomponent/SplitArchive.h"
@@ -24,6 +25,8 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 #include <unistd.h>
 
@@ -457,6 +460,7 @@ int CXceedZip::WriteArchive() {
     m_events->OperationTotals(totalFiles, totalBytes);
 
     std::deque<FileReadState> reads;
+    CPackingPipeline* packing = nullptr;
     bool changed = false;
     Throttle pumping;
     for (const auto& p : plan) {
@@ -485,7 +489,7 @@ int CXceedZip::WriteArchive() {
             } else {
                 reads.push_back({c.path, reads.size(), c.size, c.mtime});
                 reads.back().replaced = p.existing >= 0;
-                data = CreateFileSource(za, &reads.back(), &m_readObserver);
+                data = CreateFileSource(za, &reads.back(), &m_readObserver, &packing);
             }
             index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | encoding) : -1;
             if (index < 0) {
@@ -554,7 +558,12 @@ int CXceedZip::WriteArchive() {
 
     for (size_t attempt = 0; attempt <= reads.size(); ++attempt) {
         processed = 0;
-        if (zip_close(za) == 0) {
+        std::unique_ptr<CPackingPipeline> pipeline = StartPacking(reads);
+        packing = pipeline.get();
+        const int closed = zip_close(za);
+        pipeline.reset();
+        packing = nullptr;
+        if (closed == 0) {
             m_readObserver = nullptr;
             if (linearPath != m_strArchivePath)
                 if (int result = PlaceLinearArchive(linearPath)) return result;
@@ -612,6 +621,30 @@ int CXceedZip::WriteArchive() {
     zip_discard(za);
     m_readObserver = nullptr;
     return kResultCannotWrite;
+}
+
+// Packing on every core ahead of libzip, for the files still to be written
+// in the order libzip writes them; null where libzip stores them itself.
+std::unique_ptr<CPackingPipeline> CXceedZip::StartPacking(std::deque<FileReadState>& reads) const {
+    if (m_nPackingLevel <= 0) return nullptr;
+    std::vector<FileReadState*> order;
+    for (auto& r : reads)
+        if (!r.path.empty()) order.push_back(&r);
+    if (order.empty()) return nullptr;
+    std::sort(order.begin(), order.end(),
+              [](const FileReadState* a, const FileReadState* b) { return a->entryIndex < b->entryIndex; });
+    std::vector<std::string> paths;
+    paths.reserve(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i]->packIndex = i;
+        paths.push_back(order[i]->path);
+    }
+    try {
+        return std::make_unique<CPackingPipeline>(std::move(paths), m_nPackingLevel,
+                                                  std::max(1u, std::thread::hardware_concurrency()));
+    } catch (const std::system_error&) {
+        return nullptr;  // no thread to spare: libzip reads and compresses the files itself
+    }
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "zipcomponent/ZipEvents.h"
 
 #include <cstdint>
+#include <deque>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -20,6 +21,9 @@ struct zip;
 struct zip_file;
 
 namespace zipcomponent {
+
+class CPackingPipeline;
+struct FileReadState;
 
 enum ActiveOperation : int { kIdle = 0, kSurveying = 1, kListing = 2, kWriting = 3, kExtracting = 4, kRemoving = 5,
                              kTesting = 6, kCopying = 7 };
@@ -142,6 +146,7 @@ private:
     // Puts a finished whole zip in place: as it is, or in parts when it is
     // larger than the part size limit.
     int PlaceLinearArchive(const std::string& linearPath);
+    std::unique_ptr<CPackingPipeline> StartPacking(std::deque<FileReadState>& reads) const;
     // A spanning choice and a removable destination: parts go on disks.
     bool Spanning() const;
     bool OnRemovableMedia() const;

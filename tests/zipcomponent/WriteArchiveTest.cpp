@@ -1,6 +1,7 @@
 #include "tests/zipcomponent/ZipFixture.h"
 
 #include "platform/FileSystem.h"
+#include "zipcomponent/PackingPipeline.h"
 
 #include <filesystem>
 #include <fstream>
@@ -180,6 +181,78 @@ TEST_F(ZipTest, AFileThatGrowsWhileReadIsStoredUpToItsSizeAtOpen) {
         if (appended) return;
         appended = true;
         std::ofstream(path, std::ios::app) << std::string(1 << 20, 'b');
+    };
+    ASSERT_EQ(zip.WriteArchive(), kResultWarnings);
+    ASSERT_TRUE(appended);
+    EXPECT_EQ(Peer("unzip", {"-p", archive, EntryName(path)}).out, original);
+    ASSERT_EQ(events.warnings.size(), 1u);
+    EXPECT_EQ(events.warnings[0], std::make_pair(path, int(kWarnFileChanged)));
+}
+
+// Files are packed ahead of libzip on worker threads: whole files with
+// libdeflate, or stored when that does not make them smaller; files over the
+// whole-file limit in pieces that must join into one exact stream.
+TEST_F(ZipTest, PackedFilesOfEverySizeAreExactAndNoLargerThanInfoZips) {
+    const std::string folder = user.Root() + "/sizes";
+    std::filesystem::create_directories(folder);
+    std::string text;
+    for (uint64_t i = 0; text.size() < (24u << 20); ++i)
+        text += "line " + std::to_string(i * 7919 % 100003) + " of a letter to Ann about the garden\n";
+    std::string noise(CPackingPipeline::kWholeFileLimit + 1, '\0');
+    uint64_t x = 88172645463325252ull;
+    for (auto& ch : noise) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        ch = static_cast<char>(x);
+    }
+    const struct {
+        const char* name;
+        std::string content;
+        const char* method;  // as unzip -v shows it
+    } files[] = {
+        {"empty", "", "Stored"},
+        {"one", "x", "Stored"},
+        {"letter.txt", text.substr(0, 100000), "Defl:"},
+        {"photo.raw", noise.substr(0, 100000), "Stored"},
+        {"at-limit.txt", text.substr(0, CPackingPipeline::kWholeFileLimit), "Defl:"},
+        {"over-limit.raw", noise, "Defl:"},
+        {"pieces.txt", text.substr(0, 20 * CPackingPipeline::kPieceSize + 123), "Defl:"},
+    };
+    for (const auto& f : files) testsupport::WriteFile(folder + "/" + f.name, f.content);
+    zip.m_strArchivePath = archive;
+    zip.AddFileSpec(folder + "/*");
+    ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+    EXPECT_EQ(events.overallPercents.back(), 100);
+
+    EXPECT_EQ(Peer("unzip", {"-tqq", archive}).exitCode, 0);
+    EXPECT_EQ(Peer("7z", {"t", archive}).exitCode, 0);
+    const std::string out = user.Root() + "/out";
+    std::filesystem::create_directories(out);
+    ASSERT_EQ(Peer("bsdtar", {"-xf", archive, "-C", out}).exitCode, 0);
+    const auto verbose = Peer("unzip", {"-v", archive}).out;
+    for (const auto& f : files) {
+        EXPECT_EQ(ReadFile(out + folder + "/" + f.name), f.content) << f.name;
+        const size_t line = verbose.find(EntryName(folder + "/" + f.name) + "\n");
+        ASSERT_NE(line, std::string::npos) << f.name;
+        const size_t start = verbose.rfind('\n', line) + 1;
+        EXPECT_NE(verbose.substr(start, line - start).find(f.method), std::string::npos) << verbose;
+    }
+    const std::string peer = user.Root() + "/peer.zip";
+    ASSERT_EQ(Peer("sh", {"-c", "cd / && zip -qr -6 '" + peer + "' '" + folder.substr(1) + "'"}).exitCode, 0);
+    EXPECT_LE(std::filesystem::file_size(archive), std::filesystem::file_size(peer));
+}
+
+TEST_F(ZipTest, AFileInPiecesThatGrowsWhilePackedIsStoredAsOpenedWithAWarning) {
+    const std::string path = data + "/sub/growing.log";
+    std::string original;
+    while (original.size() < 3 * CPackingPipeline::kWholeFileLimit) original += "a line of the log, ";
+    testsupport::WriteFile(path, original);
+    zip.m_strArchivePath = archive;
+    zip.AddFileSpec(path);
+    bool appended = false;
+    events.onProgress = [&](const OverallProgressArgs&) {
+        if (appended) return;
+        appended = true;
+        std::ofstream(path, std::ios::app) << "and one more line";
     };
     ASSERT_EQ(zip.WriteArchive(), kResultWarnings);
     ASSERT_TRUE(appended);
