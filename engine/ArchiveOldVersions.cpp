@@ -143,8 +143,10 @@ int CBackupEngine::ArchiveOldVersions() {
             return folder.starts_with(u) && (folder.size() == u.size() || folder[u.size()] == '/');
         });
     };
+    m_knownFiles.Reserve(static_cast<size_t>(contents.GetCount()));
     // A second entry of one name is never the file's stored copy: it goes.
     std::unordered_set<std::string_view> names;
+    names.reserve(static_cast<size_t>(contents.GetCount()));
     // Entries come folder by folder: one open folder spares walking each path.
     std::string openFolder;
     int folderFd = -1;

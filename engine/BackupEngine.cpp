@@ -162,7 +162,7 @@ void CBackupEngine::RunBackup() {
                         return !AbortPending();
                     },
                     // The component reports it when it lists the folder.
-                    [&](const std::string& path, int) { m_unlistedFolders.push_back(path); });
+                    [&](const std::string& path, int) { m_unlistedFolders.push_back(path); }, &m_folderListings);
                 break;
             case jobmodel::kStateExcludedFile:
             case jobmodel::kStateExcludedFileAlt: m_excludedFiles.push_back(item.m_strPath); break;
@@ -237,9 +237,12 @@ void CBackupEngine::RunBackup() {
     Status("Preprocessing backup files...");
     // The archive step just looked at the files the backup holds.
     m_zip.m_pKnownFiles = &m_knownFiles;
+    m_zip.m_pKnownListings = &m_folderListings;
     m_zip.SurveyFiles(false);
     m_zip.m_pKnownFiles = nullptr;
+    m_zip.m_pKnownListings = nullptr;
     m_knownFiles.Clear();
+    m_folderListings.Clear();
     if (m_bSplitActive && m_nSurveyBytes <= m_zip.m_nPartSizeLimit) {
         m_zip.m_nPartSizeLimit = 0;
         m_bSplitActive = false;

@@ -110,6 +110,7 @@ private:
     zipcomponent::CXceedZip m_zip;
     CBackupPathLock m_backupLock;
     platform::FileStatusCache m_knownFiles;  // filled by the archive step, read by the survey
+    platform::FolderListingCache m_folderListings;  // filled by the walk, read by the survey
     logbook::CBackupLog m_log;
 
     uint32_t m_nPreparedFiles = 0;

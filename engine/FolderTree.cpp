@@ -22,7 +22,8 @@ bool Excluded(const std::string& path, const std::vector<std::string>& exclusion
 }
 
 // The subfolders of an open folder, sorted; links are not folders here.
-std::vector<std::string> ListSubfolders(int fd, const std::string& folder) {
+// What else it holds goes to `others` when given.
+std::vector<std::string> ListSubfolders(int fd, const std::string& folder, std::vector<std::string>* others) {
     std::vector<std::string> subfolders;
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
@@ -37,7 +38,10 @@ std::vector<std::string> ListSubfolders(int fd, const std::string& folder) {
             struct stat sub {};
             isFolder = ::fstatat(::dirfd(dir), e->d_name, &sub, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(sub.st_mode);
         }
-        if (isFolder) subfolders.push_back((folder == "/" ? "" : folder) + "/" + name);
+        if (isFolder)
+            subfolders.push_back((folder == "/" ? "" : folder) + "/" + name);
+        else if (others)
+            others->push_back(name);
     }
     ::closedir(dir);
     std::sort(subfolders.begin(), subfolders.end());
@@ -48,7 +52,8 @@ std::vector<std::string> ListSubfolders(int fd, const std::string& folder) {
 
 int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::string>& out,
                      const std::vector<std::string>& exclusions, const std::function<bool(const std::string&)>& visit,
-                     const std::function<void(const std::string&, int)>& unreadable) {
+                     const std::function<void(const std::string&, int)>& unreadable,
+                     platform::FolderListingCache* listings) {
     int added = 0;
     if (addSelf) {
         out.push_back(folder);
@@ -82,7 +87,9 @@ int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::s
             ::close(fd);
             continue;
         }
-        std::vector<std::string> subfolders = ListSubfolders(fd, current);
+        std::vector<std::string> others;
+        std::vector<std::string> subfolders = ListSubfolders(fd, current, listings ? &others : nullptr);
+        if (listings) listings->Remember(current, std::move(others));
         pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),
                        std::make_move_iterator(subfolders.rend()));
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileStatusCache.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,10 +15,12 @@ namespace engine {
 // entry of `exclusions` are left out of `out` but still walked.
 // `visit` is told each folder and answers false to stop (abort);
 // `unreadable` is told each folder that cannot be listed, with the errno.
-// Returns the number of folders appended.
+// `listings`, when given, keeps the names of what each listed folder holds
+// besides subfolders. Returns the number of folders appended.
 int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::string>& out,
                      const std::vector<std::string>& exclusions,
                      const std::function<bool(const std::string&)>& visit = nullptr,
-                     const std::function<void(const std::string&, int)>& unreadable = nullptr);
+                     const std::function<void(const std::string&, int)>& unreadable = nullptr,
+                     platform::FolderListingCache* listings = nullptr);
 
 }  // namespace engine

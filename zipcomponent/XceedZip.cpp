@@ -251,21 +251,48 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
     return false;
 }
 
+namespace {
+
+// A folder opened for looking at its files only once one needs looking at.
+class LazyFolder {
+public:
+    explicit LazyFolder(const std::string& path) : m_path(path) {}
+    ~LazyFolder() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    LazyFolder(const LazyFolder&) = delete;
+    LazyFolder& operator=(const LazyFolder&) = delete;
+    int Fd() {
+        if (!m_tried) m_fd = platform::OpenAnyLength(m_path, O_PATH | O_DIRECTORY);
+        m_tried = true;
+        return m_fd;
+    }
+
+private:
+    const std::string& m_path;
+    int m_fd = -1;
+    bool m_tried = false;
+};
+
+}  // namespace
+
 void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<CollectFailure>& failures,
-                                  const platform::FileStatusCache* known) const {
+                                  const platform::FileStatusCache* known,
+                                  const platform::FolderListingCache* listings) const {
     std::unordered_set<std::string> seen;
     // A path named by a file spec is followed when it is a link (unless it
     // was added to be kept as a link); what a folder listing finds is not.
-    // `dirFd` and `name` let a folder's files be looked at without walking
+    // `within` and `name` let a folder's files be looked at without walking
     // the whole path for each.
-    auto add = [&](const std::string& path, bool listed, bool follow, int dirFd = AT_FDCWD,
+    auto add = [&](const std::string& path, bool listed, bool follow, LazyFolder* within = nullptr,
                    const char* name = nullptr) {
         const platform::FileStatus* status = known ? known->Find(path) : nullptr;
         platform::FileStatus looked;
         if (!status) {
             struct stat st {};
-            const int looking = name ? ::fstatat(dirFd, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW)
-                                     : platform::StatAnyLength(path, st, follow);
+            const int dirFd = within ? within->Fd() : -1;
+            const int looking = dirFd >= 0 ? ::fstatat(dirFd, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW)
+                                           : platform::StatAnyLength(path, st, follow);
             if (looking != 0) {
                 // Gone since the folder was listed: nothing to store or report.
                 if (!listed || errno != ENOENT) failures.push_back({path, kFailCannotOpen, errno});
@@ -294,25 +321,30 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         out.push_back(std::move(c));
     };
     auto addFolderFiles = [&](const std::string& folder, const std::string& pattern) {
-        const int fd = platform::OpenAnyLength(folder, O_RDONLY | O_DIRECTORY);
-        DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-        if (!dir) {
-            const int err = errno;
-            if (fd >= 0) ::close(fd);
-            if (err != ENOENT) failures.push_back({folder, kFailCannotList, err});
-            return;
-        }
         std::vector<std::string> names;
-        while (dirent* e = ::readdir(dir)) {
-            const std::string n = e->d_name;
-            // Folders have their own specifications; readdir's type saves a stat.
-            if (e->d_type == DT_DIR) continue;
-            if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
+        if (const std::vector<std::string>* listed = listings ? listings->Find(folder) : nullptr) {
+            for (const auto& n : *listed)
+                if (pattern.empty() || MatchPathPattern(pattern, n)) names.push_back(n);
+        } else {
+            const int fd = platform::OpenAnyLength(folder, O_RDONLY | O_DIRECTORY);
+            DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+            if (!dir) {
+                const int err = errno;
+                if (fd >= 0) ::close(fd);
+                if (err != ENOENT) failures.push_back({folder, kFailCannotList, err});
+                return;
+            }
+            while (dirent* e = ::readdir(dir)) {
+                const std::string n = e->d_name;
+                // Folders have their own specifications; readdir's type saves a stat.
+                if (e->d_type == DT_DIR) continue;
+                if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
+            }
+            ::closedir(dir);
         }
         std::sort(names.begin(), names.end());
-        for (const auto& n : names)
-            add((folder == "/" ? "" : folder) + "/" + n, true, false, ::dirfd(dir), n.c_str());
-        ::closedir(dir);
+        LazyFolder opened{folder};
+        for (const auto& n : names) add((folder == "/" ? "" : folder) + "/" + n, true, false, &opened, n.c_str());
     };
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
@@ -333,7 +365,7 @@ int CXceedZip::SurveyFiles(bool) {
     m_survey.clear();
     m_surveyFailures.clear();
     std::vector<Candidate>& candidates = m_survey;
-    CollectCandidates(candidates, m_surveyFailures, m_pKnownFiles);
+    CollectCandidates(candidates, m_surveyFailures, m_pKnownFiles, m_pKnownListings);
     m_surveySpecs = GetFileSpecList();
     uint64_t bytes = 0;
     uint32_t files = 0;
@@ -356,7 +388,7 @@ int CXceedZip::WriteArchive() {
         candidates.swap(m_survey);
         failures.swap(m_surveyFailures);
     } else {
-        CollectCandidates(candidates, failures, nullptr);
+        CollectCandidates(candidates, failures, nullptr, nullptr);
     }
     m_survey.clear();
     m_surveyFailures.clear();

@@ -86,6 +86,9 @@ public:
     // Files the caller looked at this run; the survey takes their status
     // from here instead of looking again. Null: every file is looked at.
     const platform::FileStatusCache* m_pKnownFiles = nullptr;
+    // Folders the caller read this run; the survey takes their names from
+    // here instead of reading them again.
+    const platform::FolderListingCache* m_pKnownListings = nullptr;
 
     int GetActiveOperation() const { return m_nActiveOperation; }
 
@@ -160,7 +163,8 @@ private:
     int CloseRewrite(::zip* za);
     ::zip_file* OpenEntry(::zip* za, uint64_t index, const std::string& name, int& reason);
     void CollectCandidates(std::vector<Candidate>& out, std::vector<CollectFailure>& failures,
-                           const platform::FileStatusCache* known) const;
+                           const platform::FileStatusCache* known,
+                           const platform::FolderListingCache* listings) const;
     bool IsExcluded(const std::string& absolutePath) const;
 
     IXceedZipEvents m_noEvents;
