@@ -147,9 +147,17 @@ int CBackupEngine::ArchiveOldVersions() {
     // A second entry of one name is never the file's stored copy: it goes.
     std::unordered_set<std::string_view> names;
     names.reserve(static_cast<size_t>(contents.GetCount()));
-    // Entries come folder by folder: one open folder spares walking each path.
+    // Entries come folder by folder: one open folder spares walking each path,
+    // and the walk's listing of it spares most looks.
     std::string openFolder;
     int folderFd = -1;
+    bool folderTried = false;
+    const std::vector<platform::ListedFile>* listing = nullptr;
+    auto openedFolder = [&] {
+        if (!folderTried) folderFd = platform::OpenAnyLength(openFolder, O_PATH | O_DIRECTORY);
+        folderTried = true;
+        return folderFd;
+    };
     for (int i = 1; i <= contents.GetCount(); ++i) {
         if (AbortPending()) {
             if (folderFd >= 0) ::close(folderFd);
@@ -181,24 +189,41 @@ int CBackupEngine::ArchiveOldVersions() {
                 // failure (a missing folder, no access) leaves it alone.
                 if (folder != openFolder) {
                     if (folderFd >= 0) ::close(folderFd);
+                    folderFd = -1;
+                    folderTried = false;
                     openFolder = folder;
-                    folderFd = platform::OpenAnyLength(openFolder, O_PATH | O_DIRECTORY);
+                    listing = m_folderListings.Find(folder);
                 }
                 // A selected file is followed, as the write follows it; a link
                 // met in a folder is stored as a link and looked at as one.
                 const bool follow = singleFiles.Contains(path);
                 const char* name = path.c_str() + lastSlash + 1;
+                const platform::ListedFile* listed =
+                    listing && !follow ? platform::FolderListingCache::FindFile(*listing, name) : nullptr;
                 struct stat st {};
-                if (folderFd < 0)
+                bool seen = false;
+                if (listing && !follow && (!listed || listed->error > 0)) {
+                    obsolete = !listed || listed->error == ENOENT;  // not in its folder when the walk read it
+                } else if (listed && listed->error == 0) {
+                    st.st_mode = listed->status.mode;
+                    st.st_size = static_cast<off_t>(listed->status.size);
+                    st.st_mtime = listed->status.modified;
+                    seen = true;
+                } else if (openedFolder() < 0) {
                     obsolete = false;  // the folder is gone or closed to us: left alone
-                else if (::fstatat(folderFd, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+                } else if (::fstatat(folderFd, name, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
                     obsolete = errno == ENOENT;
-                else {
+                } else {
+                    m_knownFiles.Remember(path, {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size),
+                                                 st.st_mtime, st.st_uid, st.st_gid});
+                    seen = true;
+                }
+                if (seen) {
                     changed = StorableTime(st.st_mtime) > entry.modified;
                     // A changed file that cannot be read keeps its stored copy.
                     if (changed && S_ISREG(st.st_mode)) {
-                        const int fd = ::openat(folderFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                                                                    (follow ? 0 : O_NOFOLLOW));
+                        const int fd = ::openat(openedFolder(), name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                                                          (follow ? 0 : O_NOFOLLOW));
                         if (fd < 0) {
                             changed = false;
                             obsolete = errno == ENOENT;
@@ -206,8 +231,6 @@ int CBackupEngine::ArchiveOldVersions() {
                             ::close(fd);
                         }
                     }
-                    m_knownFiles.Remember(path, {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size),
-                                                 st.st_mtime, st.st_uid, st.st_gid});
                 }
             }
         }

@@ -23,7 +23,8 @@ bool Excluded(const std::string& path, const std::vector<std::string>& exclusion
 
 // The subfolders of an open folder, sorted; links are not folders here.
 // What else it holds goes to `others` when given.
-std::vector<std::string> ListSubfolders(int fd, const std::string& folder, std::vector<std::string>* others) {
+std::vector<std::string> ListSubfolders(int fd, const std::string& folder,
+                                        std::vector<platform::ListedFile>* others) {
     std::vector<std::string> subfolders;
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
@@ -41,7 +42,7 @@ std::vector<std::string> ListSubfolders(int fd, const std::string& folder, std::
         if (isFolder)
             subfolders.push_back((folder == "/" ? "" : folder) + "/" + name);
         else if (others)
-            others->push_back(name);
+            others->push_back({name, {}, -1});
     }
     ::closedir(dir);
     std::sort(subfolders.begin(), subfolders.end());
@@ -87,7 +88,7 @@ int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::s
             ::close(fd);
             continue;
         }
-        std::vector<std::string> others;
+        std::vector<platform::ListedFile> others;
         std::vector<std::string> subfolders = ListSubfolders(fd, current, listings ? &others : nullptr);
         if (listings) listings->Remember(current, std::move(others));
         pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -33,23 +34,35 @@ private:
     std::unordered_map<std::string, FileStatus> m_status;
 };
 
-// What a walk found in each folder, subfolders aside, so that a later step
-// of the same run need not read the folders again: on a tree of small
-// folders reading them costs as much as looking at the files.
+// One name a folder listing found, and what looking at it found.
+struct ListedFile {
+    std::string name;
+    FileStatus status;
+    int error = -1;  // 0: status holds the look; an errno: the look failed; -1: not looked at
+};
+
+// What a walk found in each folder, subfolders aside, sorted by name, so
+// that later steps of the same run need neither read the folders again nor
+// look at their files: on a tree of small folders reading and looking are
+// most of a backup that finds nothing to do.
 class FolderListingCache {
 public:
-    void Remember(const std::string& folder, std::vector<std::string> names) {
-        m_listings[folder] = std::move(names);
-    }
-    // The names remembered for folder, or null.
-    const std::vector<std::string>* Find(const std::string& folder) const {
-        const auto found = m_listings.find(folder);
-        return found == m_listings.end() ? nullptr : &found->second;
-    }
+    void Remember(const std::string& folder, std::vector<ListedFile> files);
+    // The files remembered for folder, or null.
+    const std::vector<ListedFile>* Find(std::string_view folder) const;
+    // The file of that name in a listing, or null.
+    static const ListedFile* FindFile(const std::vector<ListedFile>& listing, std::string_view name);
+    // Looks at every remembered file, links not followed, spread over
+    // `threads` threads: the looks are system calls that wait on the disk.
+    void LookAtFiles(unsigned threads);
     void Clear() { m_listings.clear(); }
 
 private:
-    std::unordered_map<std::string, std::vector<std::string>> m_listings;
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::vector<ListedFile>, Hash, std::equal_to<>> m_listings;
 };
 
 }  // namespace platform

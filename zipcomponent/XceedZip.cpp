@@ -285,9 +285,9 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
     // `within` and `name` let a folder's files be looked at without walking
     // the whole path for each.
     auto add = [&](const std::string& path, bool listed, bool follow, LazyFolder* within = nullptr,
-                   const char* name = nullptr) {
-        const platform::FileStatus* status = known ? known->Find(path) : nullptr;
-        platform::FileStatus looked;
+                   const char* name = nullptr, const platform::FileStatus* looked = nullptr) {
+        const platform::FileStatus* status = looked ? looked : known ? known->Find(path) : nullptr;
+        platform::FileStatus lookedNow;
         if (!status) {
             struct stat st {};
             const int dirFd = within ? within->Fd() : -1;
@@ -298,9 +298,9 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
                 if (!listed || errno != ENOENT) failures.push_back({path, kFailCannotOpen, errno});
                 return;
             }
-            looked = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime, st.st_uid,
-                      st.st_gid};
-            status = &looked;
+            lookedNow = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime,
+                         st.st_uid, st.st_gid};
+            status = &lookedNow;
         }
         const bool folder = S_ISDIR(status->mode);
         if (folder && listed) return;
@@ -321,30 +321,33 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         out.push_back(std::move(c));
     };
     auto addFolderFiles = [&](const std::string& folder, const std::string& pattern) {
-        std::vector<std::string> names;
-        if (const std::vector<std::string>* listed = listings ? listings->Find(folder) : nullptr) {
-            for (const auto& n : *listed)
-                if (pattern.empty() || MatchPathPattern(pattern, n)) names.push_back(n);
-        } else {
-            const int fd = platform::OpenAnyLength(folder, O_RDONLY | O_DIRECTORY);
-            DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
-            if (!dir) {
-                const int err = errno;
-                if (fd >= 0) ::close(fd);
-                if (err != ENOENT) failures.push_back({folder, kFailCannotList, err});
-                return;
-            }
-            while (dirent* e = ::readdir(dir)) {
-                const std::string n = e->d_name;
-                // Folders have their own specifications; readdir's type saves a stat.
-                if (e->d_type == DT_DIR) continue;
-                if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
-            }
-            ::closedir(dir);
-        }
-        std::sort(names.begin(), names.end());
         LazyFolder opened{folder};
-        for (const auto& n : names) add((folder == "/" ? "" : folder) + "/" + n, true, false, &opened, n.c_str());
+        const std::string prefix = folder == "/" ? "" : folder;
+        if (const std::vector<platform::ListedFile>* listed = listings ? listings->Find(folder) : nullptr) {
+            for (const auto& f : *listed)
+                if (pattern.empty() || MatchPathPattern(pattern, f.name))
+                    add(prefix + "/" + f.name, true, false, &opened, f.name.c_str(),
+                        f.error == 0 ? &f.status : nullptr);
+            return;
+        }
+        const int fd = platform::OpenAnyLength(folder, O_RDONLY | O_DIRECTORY);
+        DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (!dir) {
+            const int err = errno;
+            if (fd >= 0) ::close(fd);
+            if (err != ENOENT) failures.push_back({folder, kFailCannotList, err});
+            return;
+        }
+        std::vector<std::string> names;
+        while (dirent* e = ::readdir(dir)) {
+            const std::string n = e->d_name;
+            // Folders have their own specifications; readdir's type saves a stat.
+            if (e->d_type == DT_DIR) continue;
+            if (n != "." && n != ".." && (pattern.empty() || MatchPathPattern(pattern, n))) names.push_back(n);
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        for (const auto& n : names) add(prefix + "/" + n, true, false, &opened, n.c_str());
     };
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
