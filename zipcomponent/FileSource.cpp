@@ -20,7 +20,10 @@ struct Context {
     const ReadObserver* observer;
     CPackingPipeline* const* packing;
     int fd = -1;
-    struct stat opened {};  // the file when it was opened
+    // The file when it was opened; a stat of its own would triple what a
+    // backup of many small files holds per file.
+    off_t openedSize = 0;
+    struct timespec openedTime {};
     bool packedOpen = false;
     std::optional<CPackingPipeline::Totals> packed;  // what the last packed read came to
     zip_error_t error;
@@ -38,8 +41,7 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 // Whether the file changed after it was opened, judged at its close.
 bool ChangedSinceOpen(const Context* c) {
     struct stat now {};
-    return ::fstat(c->fd, &now) != 0 || now.st_size != c->opened.st_size ||
-           !SameTime(now.st_mtim, c->opened.st_mtim);
+    return ::fstat(c->fd, &now) != 0 || now.st_size != c->openedSize || !SameTime(now.st_mtim, c->openedTime);
 }
 
 // Counts what was handed out for the progress; false when the user cancels.
@@ -116,22 +118,26 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
     if (packedCommand && c->packing && *c->packing) return PackedCallback(c, **c->packing, data, len, cmd);
     switch (cmd) {
         case ZIP_SOURCE_OPEN:
+        {
             s->done = 0;
-            c->opened = {};
+            struct stat opened {};
             // Never blocks on a FIFO or device put where the file was.
-            c->fd = platform::OpenRegularFile(s->path, c->opened);
+            c->fd = platform::OpenRegularFile(s->path, opened);
             if (c->fd < 0) {
                 s->failure = errno;
-                s->special = c->opened.st_mode != 0;
+                s->special = opened.st_mode != 0;
                 return Fail(c, ZIP_ER_OPEN, errno);
             }
+            c->openedSize = opened.st_size;
+            c->openedTime = opened.st_mtim;
             s->opened = true;
-            s->changed = static_cast<uint64_t>(c->opened.st_size) != s->size || c->opened.st_mtime != s->mtime;
+            s->changed = static_cast<uint64_t>(opened.st_size) != s->size || opened.st_mtime != s->mtime;
             return 0;
+        }
         case ZIP_SOURCE_READ: {
             // Up to the size at open: a file of small files' size takes one
             // read, and a file that grows cannot keep the write going.
-            const uint64_t left = static_cast<uint64_t>(c->opened.st_size) - s->done;
+            const uint64_t left = static_cast<uint64_t>(c->openedSize) - s->done;
             if (left == 0) return 0;
             len = std::min<zip_uint64_t>(len, left);
             ssize_t n;
@@ -178,7 +184,7 @@ int64_t Callback(void* userdata, void* data, zip_uint64_t len, zip_source_cmd_t 
 
 zip_source_t* CreateFileSource(zip_t* archive, FileReadState* state, const ReadObserver* observer,
                                CPackingPipeline* const* packing) {
-    auto* c = new Context{state, observer, packing, -1, {}, false, {}, {}};
+    auto* c = new Context{state, observer, packing, -1, 0, {}, false, {}, {}};
     zip_error_init(&c->error);
     zip_source_t* src = zip_source_function(archive, GuardedCallback<Context, Callback>, c);
     if (!src) {
