@@ -175,8 +175,6 @@ void CBackupEngine::RunBackup() {
         CompleteRun(kRunAborted);
         return;
     }
-    // Once here, both the archive step and the survey take their looks from the listings.
-    m_folderListings.LookAtFiles(std::max(1u, std::thread::hardware_concurrency()));
 
     // 7.
     if (m_folders.empty() && m_singleFiles.empty()) {

@@ -4,10 +4,15 @@
 #include "platform/PathAccess.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,33 +26,139 @@ bool Excluded(const std::string& path, const std::vector<std::string>& exclusion
                        [&](const std::string& e) { return platform::SamePath(e, path); });
 }
 
-// The subfolders of an open folder, sorted; links are not folders here.
-// What else it holds goes to `others` when given.
-std::vector<std::string> ListSubfolders(int fd, const std::string& folder,
-                                        std::vector<platform::ListedFile>* others) {
-    std::vector<std::string> subfolders;
-    DIR* dir = ::fdopendir(fd);
+// One folder as a walk found it.
+struct ScannedFolder {
+    int error = 0;  // errno of a failed open or status
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool listed = false;  // false where another path of the same folder was listed instead
+    std::vector<std::string> subfolders;      // names, sorted; links are not folders here
+    std::vector<platform::ListedFile> files;  // what else it holds, looked at
+};
+
+// Opens and looks at one folder; lists it, looking at its files when
+// `lookAtFiles`, if `claim` agrees to this path listing it.
+ScannedFolder ScanFolder(const std::string& path, bool followLink, bool lookAtFiles,
+                         const std::function<bool(dev_t, ino_t)>& claim) {
+    ScannedFolder s;
+    const int fd = platform::OpenAnyLength(path, O_RDONLY | O_DIRECTORY | (followLink ? 0 : O_NOFOLLOW));
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        s.error = errno;
+        if (fd >= 0) ::close(fd);
+        return s;
+    }
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    DIR* dir = claim(st.st_dev, st.st_ino) ? ::fdopendir(fd) : nullptr;
     if (!dir) {
         ::close(fd);
-        return subfolders;
+        return s;
     }
+    s.listed = true;
     while (dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
-        bool isFolder = e->d_type == DT_DIR;
-        if (e->d_type == DT_UNKNOWN) {
-            struct stat sub {};
-            isFolder = ::fstatat(::dirfd(dir), e->d_name, &sub, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(sub.st_mode);
+        struct stat sub {};
+        const bool looked = (e->d_type == DT_UNKNOWN || (lookAtFiles && e->d_type != DT_DIR)) &&
+                            ::fstatat(::dirfd(dir), e->d_name, &sub, AT_SYMLINK_NOFOLLOW) == 0;
+        const int error = looked ? 0 : errno;
+        if (e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN && looked && S_ISDIR(sub.st_mode))) {
+            s.subfolders.push_back(name);
+            continue;
         }
-        if (isFolder)
-            subfolders.push_back((folder == "/" ? "" : folder) + "/" + name);
-        else if (others)
-            others->push_back({name, {}, -1});
+        platform::ListedFile file{name, {}, lookAtFiles ? error : -1};
+        if (lookAtFiles && looked)
+            file.status = {static_cast<uint32_t>(sub.st_mode), static_cast<uint64_t>(sub.st_size), sub.st_mtime,
+                           sub.st_uid, sub.st_gid};
+        s.files.push_back(std::move(file));
     }
     ::closedir(dir);
-    std::sort(subfolders.begin(), subfolders.end());
-    return subfolders;
+    std::sort(s.subfolders.begin(), s.subfolders.end());
+    return s;
 }
+
+std::string Below(const std::string& folder, const std::string& name) {
+    return (folder == "/" ? "" : folder) + "/" + name;
+}
+
+// Reads every folder below a root on the other cores, ahead of the walk:
+// each folder is listed once whatever number of paths lead to it. The walk
+// takes folders as it needs them, reading one itself while it waits.
+class ParallelScan {
+public:
+    ParallelScan(const std::string& root, bool lookAtFiles) : m_root(root), m_lookAtFiles(lookAtFiles), m_pending{root} {
+        for (unsigned t = 1; t < std::max(1u, std::thread::hardware_concurrency()); ++t) {
+            try {
+                m_helpers.emplace_back([this] {
+                    std::unique_lock<std::mutex> lock(m_mutex);
+                    for (;;) {
+                        m_changed.wait(lock, [&] { return m_stop || !m_pending.empty() || m_busy == 0; });
+                        if (m_stop || m_pending.empty()) break;
+                        ScanNext(lock);
+                    }
+                    m_changed.notify_all();
+                });
+            } catch (const std::system_error&) {
+                break;  // the walk reads the folders itself
+            }
+        }
+    }
+    ~ParallelScan() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (auto& h : m_helpers) h.join();
+    }
+    ParallelScan(const ParallelScan&) = delete;
+    ParallelScan& operator=(const ParallelScan&) = delete;
+
+    // The folder as the scan found it, or null where the scan will not reach it.
+    ScannedFolder* Await(const std::string& path) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            const auto found = m_scanned.find(path);
+            if (found != m_scanned.end()) return &found->second;
+            if (!m_pending.empty())
+                ScanNext(lock);
+            else if (m_busy == 0)
+                return nullptr;
+            else
+                m_changed.wait(lock);
+        }
+    }
+
+private:
+    // Under the lock, which it lets go of while it reads.
+    void ScanNext(std::unique_lock<std::mutex>& lock) {
+        const std::string path = std::move(m_pending.back());
+        m_pending.pop_back();
+        ++m_busy;
+        lock.unlock();
+        ScannedFolder s = ScanFolder(path, path == m_root, m_lookAtFiles, [&](dev_t device, ino_t inode) {
+            std::lock_guard<std::mutex> claimLock(m_mutex);
+            return m_claimed.emplace(device, inode).second;
+        });
+        lock.lock();
+        --m_busy;
+        for (auto it = s.subfolders.rbegin(); it != s.subfolders.rend(); ++it) m_pending.push_back(Below(path, *it));
+        m_scanned.emplace(path, std::move(s));
+        m_changed.notify_all();
+    }
+
+    const std::string& m_root;
+    const bool m_lookAtFiles;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_pending;
+    int m_busy = 0;
+    bool m_stop = false;
+    std::set<std::pair<dev_t, ino_t>> m_claimed;
+    std::unordered_map<std::string, ScannedFolder> m_scanned;
+    std::vector<std::thread> m_helpers;
+};
 
 }  // namespace
 
@@ -60,9 +171,11 @@ int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::s
         out.push_back(folder);
         ++added;
     }
-    // A loop of bind mounts, or a damaged file system, must not walk for ever.
+    ParallelScan scan(folder, listings != nullptr);
+    // The scan's order is the threads'; the walk keeps its own: sorted,
+    // depth first, every folder entered once.
     std::set<std::pair<dev_t, ino_t>> entered;
-    // Folders still to list, the next one last; only the first may be a link.
+    auto enter = [&](dev_t device, ino_t inode) { return entered.emplace(device, inode).second; };
     std::vector<std::string> pending{folder};
     bool first = true;
     while (!pending.empty()) {
@@ -75,24 +188,24 @@ int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::s
                 ++added;
             }
         }
-        const int fd = platform::OpenAnyLength(current, O_RDONLY | O_DIRECTORY | (first ? 0 : O_NOFOLLOW));
+        // A folder the scan reached by another path is read again here.
+        ScannedFolder* scanned = scan.Await(current);
+        ScannedFolder again;
+        if (!scanned || (!scanned->listed && !scanned->error && !entered.count({scanned->device, scanned->inode}))) {
+            again = ScanFolder(current, first, listings != nullptr, enter);
+            scanned = &again;
+        } else if (!scanned->error && !(scanned->listed && enter(scanned->device, scanned->inode))) {
+            continue;
+        }
         first = false;
-        struct stat st {};
-        if (fd < 0 || ::fstat(fd, &st) != 0) {
-            const int err = errno;
-            if (fd >= 0) ::close(fd);
-            if (err != ENOENT && unreadable) unreadable(current, err);
+        if (scanned->error) {
+            if (scanned->error != ENOENT && unreadable) unreadable(current, scanned->error);
             continue;
         }
-        if (!entered.emplace(st.st_dev, st.st_ino).second) {
-            ::close(fd);
-            continue;
-        }
-        std::vector<platform::ListedFile> others;
-        std::vector<std::string> subfolders = ListSubfolders(fd, current, listings ? &others : nullptr);
-        if (listings) listings->Remember(current, std::move(others));
-        pending.insert(pending.end(), std::make_move_iterator(subfolders.rbegin()),
-                       std::make_move_iterator(subfolders.rend()));
+        if (!scanned->listed) continue;
+        if (listings) listings->Remember(current, std::move(scanned->files));
+        for (auto it = scanned->subfolders.rbegin(); it != scanned->subfolders.rend(); ++it)
+            pending.push_back(Below(current, *it));
     }
     return added;
 }

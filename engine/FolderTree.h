@@ -15,8 +15,10 @@ namespace engine {
 // entry of `exclusions` are left out of `out` but still walked.
 // `visit` is told each folder and answers false to stop (abort);
 // `unreadable` is told each folder that cannot be listed, with the errno.
-// `listings`, when given, keeps the names of what each listed folder holds
-// besides subfolders. Returns the number of folders appended.
+// `listings`, when given, keeps what each listed folder holds besides
+// subfolders, each looked at (links not followed). Folders are read on all
+// cores; `visit` is still told each one on the caller's thread, in order.
+// Returns the number of folders appended.
 int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::string>& out,
                      const std::vector<std::string>& exclusions,
                      const std::function<bool(const std::string&)>& visit = nullptr,

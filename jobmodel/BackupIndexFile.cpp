@@ -66,8 +66,12 @@ int CBackupIndexFile::Save(const std::vector<std::string>* list) {
     m_pList = list ? list : &m_list;
     const std::string path = GetPath();
     if (path.empty()) return 0;
+    const std::string bytes = Encode(*m_pList);
+    // A run that found no folder new or gone leaves the index as it was.
+    std::string stored;
+    if (platform::ReadWholeFile(path, stored) == 0 && stored == bytes) return 1;
     platform::CreateFolderPath(GetFolder());
-    if (int err = platform::WriteFileAtomically(path, Encode(*m_pList))) {
+    if (int err = platform::WriteFileAtomically(path, bytes)) {
         m_strLastError = platform::GetSystemErrorText(err);
         return 0;
     }

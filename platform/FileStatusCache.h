@@ -52,9 +52,6 @@ public:
     const std::vector<ListedFile>* Find(std::string_view folder) const;
     // The file of that name in a listing, or null.
     static const ListedFile* FindFile(const std::vector<ListedFile>& listing, std::string_view name);
-    // Looks at every remembered file, links not followed, spread over
-    // `threads` threads: the looks are system calls that wait on the disk.
-    void LookAtFiles(unsigned threads);
     void Clear() { m_listings.clear(); }
 
 private:

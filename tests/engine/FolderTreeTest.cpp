@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 using engine::ExpandFolderTree;
 
@@ -59,4 +61,44 @@ TEST(ExpandFolderTree, ASelectedLinkIsFollowedAndFoldersThatCannotBeListedAreRep
     ExpandFolderTree(user.Root() + "/plain", true, out, {}, nullptr,
                      [&](const std::string& path, int err) { unreadable.emplace_back(path, err); });
     EXPECT_EQ(unreadable, (std::vector<std::pair<std::string, int>>{{user.Root() + "/plain", ENOTDIR}}));
+}
+
+// A walk for a backup keeps each folder's files, looked at as it read the
+// folder, on whichever thread read it; a big tree keeps every core busy.
+TEST(ExpandFolderTree, ListingsHoldEveryFileLookedAtOnce) {
+    testsupport::IsolatedUser user;
+    const std::string r = user.Root() + "/tree";
+    for (int f = 0; f < 60; ++f) {
+        const std::string folder = r + "/d" + std::to_string(f % 6) + "/f" + std::to_string(f);
+        std::filesystem::create_directories(folder);
+        for (int i = 0; i <= f % 7; ++i)
+            testsupport::WriteFile(folder + "/z" + std::to_string(i), std::string(static_cast<size_t>(i), 'x'));
+    }
+    std::filesystem::create_symlink("z0", r + "/d0/f0/link");
+    std::filesystem::create_directory_symlink(user.Root(), r + "/d1/up");
+    std::vector<std::string> out, visited;
+    platform::FolderListingCache listings;
+    ExpandFolderTree(
+        r, true, out, {}, [&](const std::string& path) { visited.push_back(path); return true; }, nullptr, &listings);
+    ASSERT_EQ(out.size(), 1u + 6u + 60u);
+    EXPECT_TRUE(std::is_sorted(out.begin() + 1, out.end()));
+    EXPECT_EQ(visited, std::vector<std::string>(out.begin() + 1, out.end())) << "told each folder once, in order";
+    for (int f = 0; f < 60; ++f) {
+        const auto* listing = listings.Find(r + "/d" + std::to_string(f % 6) + "/f" + std::to_string(f));
+        ASSERT_NE(listing, nullptr);
+        ASSERT_EQ(listing->size(), static_cast<size_t>(f % 7 + 1 + (f == 0)));
+        for (int i = 0; i <= f % 7; ++i) {
+            const auto* file = platform::FolderListingCache::FindFile(*listing, "z" + std::to_string(i));
+            ASSERT_NE(file, nullptr);
+            EXPECT_EQ(file->error, 0);
+            EXPECT_EQ(file->status.size, static_cast<uint64_t>(i));
+        }
+    }
+    const auto* link = platform::FolderListingCache::FindFile(*listings.Find(r + "/d0/f0"), "link");
+    ASSERT_NE(link, nullptr);
+    EXPECT_TRUE(S_ISLNK(link->status.mode));
+    const auto* up = platform::FolderListingCache::FindFile(*listings.Find(r + "/d1"), "up");
+    ASSERT_NE(up, nullptr) << "a link to a folder is a file of its folder, never walked";
+    EXPECT_TRUE(S_ISLNK(up->status.mode));
+    EXPECT_EQ(listings.Find(r + "/d1/up"), nullptr);
 }

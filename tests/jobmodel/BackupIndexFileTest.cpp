@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using jobmodel::CBackupIndexFile;
 using testsupport::Bytes;
 using testsupport::IsolatedUser;
@@ -33,6 +35,18 @@ TEST(BackupIndexFile, SavesExactBytesAndLoadsThemBack) {
     ASSERT_EQ(index.Save(&folders), 1);
     EXPECT_EQ(testsupport::ReadFile(index.GetPath()),
               Bytes().newClass(232, "CBackupIndexFile").u16(3).str(folders[0]).str(folders[1]).str(folders[2]).data());
+    // The same folders again leave the file alone; others replace it.
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(index.GetPath().c_str(), &before), 0);
+    ASSERT_EQ(index.Save(&folders), 1);
+    ASSERT_EQ(::stat(index.GetPath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    const std::vector<std::string> fewer = {folders[0]};
+    ASSERT_EQ(index.Save(&fewer), 1);
+    EXPECT_EQ(testsupport::ReadFile(index.GetPath()),
+              Bytes().newClass(232, "CBackupIndexFile").u16(1).str(folders[0]).data());
+    ASSERT_EQ(index.Save(&folders), 1);
+
     CBackupIndexFile reader("/j/Daily.vlj", "/b/Backup.velarc");
     reader.m_list = {"stale"};
     ASSERT_EQ(reader.Load(), 1);
