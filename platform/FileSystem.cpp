@@ -232,15 +232,18 @@ int ReplaceAtomically(const std::string& linkOrFile, const std::function<int(int
         ::unlink(temp.c_str());
         return err;
     }
-    int dirfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
+    SyncFolder(folder);
     return 0;
 }
 
 }  // namespace
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
 
 int WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return ReplaceAtomically(path, [&](int fd) { return WriteAll(fd, bytes); });

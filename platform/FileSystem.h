@@ -71,6 +71,9 @@ int WriteFileAtomically(const std::string& path, std::string_view bytes);
 // then renamed over it. Streams, so any size fits. Returns 0 or an errno.
 int CopyFileAtomically(const std::string& from, const std::string& to);
 
+// Flushes a folder's entries, so a rename into it survives a crash.
+void SyncFolder(const std::string& folder);
+
 // File name part: everything after the last separator.
 std::string FileNamePart(const std::string& path);
 // Folder part: everything before the last separator ("" when there is none).

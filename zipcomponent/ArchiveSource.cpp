@@ -78,14 +78,6 @@ int64_t Fail(ArchiveFile* f, int zipError, int systemError) {
     return -1;
 }
 
-bool FsyncFolder(const std::string& folder) {
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 void CloseReplaced(ArchiveFile* f) {
     if (f->replacedFd >= 0) ::close(f->replacedFd);
     f->replacedFd = -1;
@@ -102,13 +94,6 @@ void CloseInBackground(int fd) {
     }
 }
 
-int CreateTemp(const std::string& folder, const std::string& name, std::string& path) {
-    path = (folder.empty() ? std::string(".") : folder) + "/." + name + ".XXXXXX";
-    int fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (fd >= 0) ::fchmod(fd, 0644);
-    return fd;
-}
-
 int64_t Commit(ArchiveFile* f) {
     if (!FlushPending(f) || ::fsync(f->writeFd) != 0) {
         int err = errno;
@@ -121,17 +106,10 @@ int64_t Commit(ArchiveFile* f) {
         return Fail(f, ZIP_ER_WRITE, errno);
     }
     f->writeFd = -1;
-    const std::string& dest = f->target.writePath;
-    if (::rename(f->tempPath.c_str(), dest.c_str()) != 0) {
-        const int err = errno;
-        // A temporary folder on another file system: the copy still ends
-        // in one rename beside the destination.
-        if (err != EXDEV) return Fail(f, ZIP_ER_RENAME, err);
-        if (int copyErr = platform::CopyFileAtomically(f->tempPath, dest)) return Fail(f, ZIP_ER_WRITE, copyErr);
-        ::unlink(f->tempPath.c_str());
-    }
+    bool renameFailed = false;
+    if (int err = PlaceArchiveTemp(f->tempPath, f->target.writePath, renameFailed))
+        return Fail(f, renameFailed ? ZIP_ER_RENAME : ZIP_ER_WRITE, err);
     f->tempPath.clear();
-    FsyncFolder(platform::FolderPart(dest));
     if (f->replacedFd >= 0) CloseInBackground(f->replacedFd);
     f->replacedFd = -1;
     return 0;
@@ -220,11 +198,9 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
             return sizeof(zip_stat_t);
         }
         case ZIP_SOURCE_BEGIN_WRITE: {
-            const std::string folder =
-                f->target.tempFolder.empty() ? platform::FolderPart(f->target.writePath) : f->target.tempFolder;
             f->written = f->flushedUpTo = f->pendingStart = f->position = 0;
             f->pending.clear();
-            f->writeFd = CreateTemp(folder, platform::FileNamePart(f->target.writePath), f->tempPath);
+            f->writeFd = CreateArchiveTemp(f->target, f->tempPath);
             if (f->writeFd < 0) {
                 f->tempPath.clear();
                 return Fail(f, ZIP_ER_TMPOPEN, errno);
@@ -268,6 +244,32 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }
 
 }  // namespace
+
+int CreateArchiveTemp(const ArchiveFileTarget& target, std::string& tempPath) {
+    const std::string folder = target.tempFolder.empty() ? platform::FolderPart(target.writePath) : target.tempFolder;
+    tempPath = (folder.empty() ? std::string(".") : folder) + "/." + platform::FileNamePart(target.writePath) +
+               ".XXXXXX";
+    const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
+    if (fd >= 0) ::fchmod(fd, 0644);
+    return fd;
+}
+
+int PlaceArchiveTemp(const std::string& tempPath, const std::string& writePath, bool& renameFailed) {
+    renameFailed = false;
+    if (::rename(tempPath.c_str(), writePath.c_str()) != 0) {
+        const int err = errno;
+        // A temporary folder on another file system: the copy still ends
+        // in one rename beside the destination.
+        if (err != EXDEV) {
+            renameFailed = true;
+            return err;
+        }
+        if (int copyErr = platform::CopyFileAtomically(tempPath, writePath)) return copyErr;
+        ::unlink(tempPath.c_str());
+    }
+    platform::SyncFolder(platform::FolderPart(writePath));
+    return 0;
+}
 
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error) {
     auto* f = new ArchiveFile{target, -1, -1, -1, {}, {}, 0, 0, 0, 0, {}, 0, 0, {}};

@@ -18,6 +18,13 @@ struct ArchiveFileTarget {
     std::string tempFolder;  // where the temporary file is built; "" = beside writePath
 };
 
+// The temporary file an archive for `target` is built in: its descriptor,
+// -1 with errno set on failure.
+int CreateArchiveTemp(const ArchiveFileTarget& target, std::string& tempPath);
+// Puts a finished, flushed and closed temporary archive in place: 0 or an
+// errno, with `renameFailed` telling a refused rename from a failed copy.
+int PlaceArchiveTemp(const std::string& tempPath, const std::string& writePath, bool& renameFailed);
+
 // The source owns a copy of the target. Null on failure, with `error` set.
 zip_source_t* CreateArchiveSource(const ArchiveFileTarget& target, zip_error_t* error);
 

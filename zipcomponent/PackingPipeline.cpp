@@ -166,7 +166,7 @@ private:
     std::vector<char> m_raw, m_out, m_dictionary;
 };
 
-CPackingPipeline::CPackingPipeline(std::vector<std::string> paths, int level, unsigned workers)
+CPackingPipeline::CPackingPipeline(std::vector<std::string_view> paths, int level, unsigned workers)
     : m_paths(std::move(paths)), m_level(std::clamp(level, 1, 9)), m_allPlanned(m_paths.empty()) {
     for (unsigned i = 0; i < std::max(1u, workers); ++i) {
         try {
@@ -178,6 +178,15 @@ CPackingPipeline::CPackingPipeline(std::vector<std::string> paths, int level, un
             if (m_threads.empty()) throw;
             break;
         }
+    }
+}
+
+std::unique_ptr<CPackingPipeline> CPackingPipeline::Start(std::vector<std::string_view> paths, int level) {
+    try {
+        return std::make_unique<CPackingPipeline>(std::move(paths), level,
+                                                  std::max(1u, std::thread::hardware_concurrency()));
+    } catch (const std::system_error&) {
+        return nullptr;
     }
 }
 
@@ -218,7 +227,7 @@ CPackingPipeline::Piece* CPackingPipeline::ClaimPiece() {
     piece->file = m_nextFile;
     if (!m_splitFile) {
         auto file = std::make_shared<OpenFile>();
-        file->fd = platform::OpenRegularFile(m_paths[m_nextFile], file->opened);
+        file->fd = platform::OpenRegularFile(std::string(m_paths[m_nextFile]), file->opened);
         if (file->fd < 0) {
             piece->opening.failure = errno;
             piece->opening.special = file->opened.st_mode != 0;

@@ -8,14 +8,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace zipcomponent {
 
-// Packs the files of one archive write ahead of libzip on worker threads,
-// so that compressing takes every core while libzip writes on the caller's
-// thread, which alone calls Open, Read and Close.
+// Packs the files of one archive write ahead of the writer on worker threads,
+// so that compressing takes every core while the archive is written on the
+// caller's thread, which alone calls Open, Read and Close.
 // A file that fits a bounded buffer is read whole and deflated with
 // libdeflate, or kept as it is when that does not make it smaller. A larger
 // one goes in pieces, each deflated with zlib primed with the end of the
@@ -41,9 +42,13 @@ public:
     static constexpr uint64_t kWholeFileLimit = 8 << 20;
     static constexpr uint64_t kPieceSize = 1 << 20;
 
-    // `paths` in the order libzip writes them; `level` 1 to 9.
-    CPackingPipeline(std::vector<std::string> paths, int level, unsigned workers);
+    // `paths` in the order the files are written, kept by the caller while
+    // the pipeline lives; `level` 1 to 9.
+    CPackingPipeline(std::vector<std::string_view> paths, int level, unsigned workers);
     ~CPackingPipeline();
+    // A pipeline with a worker for every core; null when no thread can be
+    // started.
+    static std::unique_ptr<CPackingPipeline> Start(std::vector<std::string_view> paths, int level);
     CPackingPipeline(const CPackingPipeline&) = delete;
     CPackingPipeline& operator=(const CPackingPipeline&) = delete;
 
@@ -69,7 +74,7 @@ private:
     void ReleaseFront();
     void TakeTotals(const Piece& piece);
 
-    const std::vector<std::string> m_paths;
+    const std::vector<std::string_view> m_paths;
     const int m_level;
     // Where the next piece comes from, under m_claimMutex.
     std::mutex m_claimMutex;

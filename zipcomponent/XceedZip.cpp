@@ -9,6 +9,8 @@
 #include "zipcomponent/EntryFields.h"
 #include "zipcomponent/FileSource.h"
 #include "zipcomponent/PackingPipeline.h"
+#include "zipcomponent/Progress.h"
+#include "zipcomponent/NewArchiveWriter.h"
 #include "zipcomponent/EntryPatterns.h"
 #include "zipcomponent/CentralDirectory.h"
 #include "zipcomponent/SplitArchive.h"
@@ -186,11 +188,6 @@ std::string LastComponent(const std::string& name) {
     return slash == std::string::npos ? n : n.substr(slash + 1);
 }
 
-int Percent(uint64_t part, uint64_t whole) {
-    if (whole == 0) return 100;
-    return static_cast<int>(std::min<uint64_t>(100, part * 100 / whole));
-}
-
 bool EntryEncrypted(const zip_stat_t& st) {
     return (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
 }
@@ -201,21 +198,6 @@ bool EntryReadable(const zip_stat_t& st) {
         !EntryEncrypted(st) || zip_encryption_method_supported(static_cast<zip_uint16_t>(st.encryption_method), 0);
     return methodOk && cryptOk;
 }
-
-// Calls back at most every few milliseconds, so pumping the GUI does not
-// dominate the work.
-class Throttle {
-public:
-    bool Due() {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_last < std::chrono::milliseconds(30)) return false;
-        m_last = now;
-        return true;
-    }
-
-private:
-    std::chrono::steady_clock::time_point m_last{};
-};
 
 }  // namespace
 
@@ -497,21 +479,8 @@ int CXceedZip::WriteArchive() {
     std::deque<FileReadState> reads;
     CPackingPipeline* packing = nullptr;
     bool changed = false;
-    Throttle pumping;
-    for (const auto& p : plan) {
-        const Candidate& c = *p.candidate;
-        PrepareFileArgs args{"", c.path, platform::AttributesFromMode(c.mode, c.path), p.skipped, p.reason,
-                             p.existing >= 0};
-        m_events->PrepareFile(args);
-        if (args.skipped) continue;
-        if ((pumping.Due() && CheckAbort()) || m_bAbortRequest) {
-            discard();
-            return kResultAborted;
-        }
-        if (!za)
-            if (int result = openArchive()) return result;
-        // Entry names are relative to "/", the base path unless the handler gave one.
-        const std::string base = args.basePath.empty() ? "/" : args.basePath;
+    // Adds an entry for libzip to write; false when it could not.
+    auto addEntry = [&](const Candidate& c, const std::string& base, bool replaced) {
         zip_int64_t index;
         const zip_flags_t encoding = NameEncoding(c.name);
         if (c.isFolder) {
@@ -523,16 +492,14 @@ int CXceedZip::WriteArchive() {
                 data = zip_source_buffer(za, c.linkTarget.data(), c.linkTarget.size(), 0);
             } else {
                 reads.push_back({c.path, reads.size(), c.size, c.mtime});
-                reads.back().replaced = p.existing >= 0;
+                reads.back().replaced = replaced;
                 data = CreateFileSource(za, &reads.back(), &m_readObserver, &packing);
             }
             index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | encoding) : -1;
             if (index < 0) {
                 if (data) zip_source_free(data);
                 if (!c.IsLink()) reads.pop_back();
-                m_events->FileFailed({c.path, c.path, kFailCannotWrite});
-                ++fileErrors;
-                continue;
+                return false;
             }
             if (!c.IsLink()) reads.back().entryIndex = static_cast<size_t>(index);
             const zip_int32_t method = m_nPackingLevel == 0 || c.IsLink() ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
@@ -542,22 +509,65 @@ int CXceedZip::WriteArchive() {
                 zip_file_set_encryption(za, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256,
                                         m_strArchivePassword.c_str());
         }
-        if (index < 0) {
-            m_events->FileFailed({c.path, c.path, kFailCannotWrite});
-            ++fileErrors;
-            continue;
-        }
+        if (index < 0) return false;
         const auto i = static_cast<zip_uint64_t>(index);
         SetEntryTime(za, i, c.mtime);
         SetBasePath(za, i, base);
         SetUnixAttributes(za, i, c.mode);
         SetOwner(za, i, c.owner, c.group);
+        return true;
+    };
+    // A new archive is written front to back by our own writer, packed on
+    // every core; libzip writes what it must encrypt or update.
+    const bool writingNew = !existed && m_strArchivePassword.empty() && m_nPackingLevel > 0;
+    std::vector<NewArchiveEntry> fresh;
+    std::vector<std::string> bases;
+    Throttle pumping;
+    for (const auto& p : plan) {
+        const Candidate& c = *p.candidate;
+        PrepareFileArgs args{"", c.path, platform::AttributesFromMode(c.mode, c.path), p.skipped, p.reason,
+                             p.existing >= 0};
+        m_events->PrepareFile(args);
+        if (args.skipped) continue;
+        if ((pumping.Due() && CheckAbort()) || m_bAbortRequest) {
+            discard();
+            return kResultAborted;
+        }
+        // Entry names are relative to "/", the base path unless the handler gave one.
+        const std::string base = args.basePath.empty() ? "/" : args.basePath;
+        if (writingNew) {
+            const auto baseIndex = static_cast<size_t>(std::find(bases.begin(), bases.end(), base) - bases.begin());
+            if (baseIndex == bases.size()) bases.push_back(base);
+            fresh.push_back({&c, static_cast<uint32_t>(baseIndex)});
+            changed = true;
+            continue;
+        }
+        if (!za)
+            if (int result = openArchive()) return result;
+        if (!addEntry(c, base, p.existing >= 0)) {
+            m_events->FileFailed({c.path, c.path, kFailCannotWrite});
+            ++fileErrors;
+            continue;
+        }
         changed = true;
     }
+    std::vector<Planned>().swap(plan);
 
     std::string comment;
     m_events->DescriptionQuery(comment);
     if (comment.size() > 65535) comment.resize(65535);
+    if (writingNew && (changed || !comment.empty())) {
+        if (std::unique_ptr<CPackingPipeline> pipeline = StartNewPacking(fresh))
+            return WriteNewArchive(*pipeline, fresh, bases, comment, {m_strArchivePath, linearPath, tempFolder},
+                                   totalFiles, totalBytes, fileErrors);
+        // No thread to spare: libzip packs on this thread.
+        if (int result = openArchive()) return result;
+        for (const auto& e : fresh) {
+            if (addEntry(*e.candidate, bases[e.basePath], false)) continue;
+            m_events->FileFailed({e.candidate->path, e.candidate->path, kFailCannotWrite});
+            ++fileErrors;
+        }
+    }
     if (!za && directory.comment != comment)
         if (int result = openArchive()) return result;
     int commentLength = 0;
@@ -668,18 +678,13 @@ std::unique_ptr<CPackingPipeline> CXceedZip::StartPacking(std::deque<FileReadSta
     if (order.empty()) return nullptr;
     std::sort(order.begin(), order.end(),
               [](const FileReadState* a, const FileReadState* b) { return a->entryIndex < b->entryIndex; });
-    std::vector<std::string> paths;
+    std::vector<std::string_view> paths;
     paths.reserve(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
         order[i]->packIndex = i;
         paths.push_back(order[i]->path);
     }
-    try {
-        return std::make_unique<CPackingPipeline>(std::move(paths), m_nPackingLevel,
-                                                  std::max(1u, std::thread::hardware_concurrency()));
-    } catch (const std::system_error&) {
-        return nullptr;  // no thread to spare: libzip reads and compresses the files itself
-    }
+    return CPackingPipeline::Start(std::move(paths), m_nPackingLevel);
 }
 
 namespace {

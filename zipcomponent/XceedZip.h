@@ -24,6 +24,7 @@ namespace zipcomponent {
 
 class CPackingPipeline;
 struct FileReadState;
+struct ArchiveFileTarget;
 
 enum ActiveOperation : int { kIdle = 0, kSurveying = 1, kListing = 2, kWriting = 3, kExtracting = 4, kRemoving = 5,
                              kTesting = 6, kCopying = 7 };
@@ -150,6 +151,17 @@ private:
     // larger than the part size limit.
     int PlaceLinearArchive(const std::string& linearPath);
     std::unique_ptr<CPackingPipeline> StartPacking(std::deque<FileReadState>& reads) const;
+    // An entry of a new archive, and which base path it records.
+    struct NewArchiveEntry {
+        const Candidate* candidate;
+        uint32_t basePath;
+    };
+    std::unique_ptr<CPackingPipeline> StartNewPacking(const std::vector<NewArchiveEntry>& entries) const;
+    // Writes a backup that did not exist, front to back; the results of
+    // WriteArchive, `fileErrors` the errors met before.
+    int WriteNewArchive(CPackingPipeline& packing, const std::vector<NewArchiveEntry>& entries,
+                        const std::vector<std::string>& bases, const std::string& comment,
+                        const ArchiveFileTarget& target, uint32_t totalFiles, uint64_t totalBytes, int fileErrors);
     // A spanning choice and a removable destination: parts go on disks.
     bool Spanning() const;
     bool OnRemovableMedia() const;

@@ -60,10 +60,10 @@ TEST(PackingPipelineTest, FilesComeInOrderAndPassedOnesAreDropped) {
     testsupport::WriteFile(root + "/big.txt", big);
     testsupport::WriteFile(root + "/c.txt", "third");
     testsupport::WriteFile(root + "/d.txt", "fourth, after a passed one");
+    const std::vector<std::string> paths{root + "/a.txt", root + "/missing", root + "/big.txt", root + "/c.txt",
+                                         root + "/d.txt"};
     for (unsigned workers : {1u, 2u}) {
-        CPackingPipeline pipeline({root + "/a.txt", root + "/missing", root + "/big.txt", root + "/c.txt",
-                                   root + "/d.txt"},
-                                  6, workers);
+        CPackingPipeline pipeline({paths.begin(), paths.end()}, 6, workers);
         ASSERT_EQ(pipeline.Open(0).failure, 0);
         EXPECT_EQ(TakeFile(pipeline).data, "first file, first file, first file");
         EXPECT_EQ(pipeline.Open(1).failure, ENOENT);
@@ -85,7 +85,8 @@ TEST(PackingPipelineTest, ABigFileInPiecesJoinsIntoOneStream) {
     for (int i = 0; big.size() < 5 * CPackingPipeline::kWholeFileLimit / 2; ++i)
         big += "entry " + std::to_string(i % 977) + ";";
     testsupport::WriteFile(user.Root() + "/big.txt", big);
-    CPackingPipeline pipeline({user.Root() + "/big.txt"}, 9, 2);
+    const std::string path = user.Root() + "/big.txt";
+    CPackingPipeline pipeline({path}, 9, 2);
     ASSERT_EQ(pipeline.Open(0).failure, 0);
     const Taken taken = TakeFile(pipeline);
     EXPECT_EQ(taken.data, big);

@@ -422,29 +422,42 @@ TEST_F(ZipTest, MoreThan65535EntriesUseZip64) {
     EXPECT_EQ(Peer("7z", {"t", archive}).exitCode, 0);
 }
 
-TEST_F(ZipTest, FilesThatVanishBeforeTheWriteCostOneMorePassForAllOfThem) {
+// A new backup leaves a vanished file out as it goes; libzip, updating,
+// needs one more pass for all of them.
+TEST_F(ZipTest, FilesThatVanishBeforeTheWriteAreLeftOutInOnePassOrOneMore) {
     const std::string folder = data + "/vanishing";
-    testsupport::WriteFile(folder + "/a.txt", "stays");
-    for (int i = 1; i <= 4; ++i) testsupport::WriteFile(folder + "/b" + std::to_string(i) + ".txt", "goes");
     zip.m_strArchivePath = archive;
-    zip.AddFileSpec(folder + "/*");
-    events.onPrepare = [&](PrepareFileArgs& a) {
-        if (a.path.find("/b") != std::string::npos) std::filesystem::remove(a.path);
-    };
-    // Every pass of the write opens a.txt, which comes first. Closes are
-    // watched too: inotify folds an event into an unread one just like it.
-    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(inotify_add_watch(watch, (folder + "/a.txt").c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
-    EXPECT_EQ(zip.WriteArchive(), kResultFileErrors);
-    int opens = 0;
-    alignas(inotify_event) char buffer[4096];
-    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
-        for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
-            opens += (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) != 0;
-    ::close(watch);
-    EXPECT_EQ(opens, 2);
-    EXPECT_EQ(events.failed.size(), 4u);
-    EXPECT_EQ(Listing().find("/b"), std::string::npos);
-    EXPECT_NE(Listing().find("vanishing/a.txt"), std::string::npos);
+    for (const bool update : {false, true}) {
+        SCOPED_TRACE(update ? "update" : "new backup");
+        std::filesystem::remove(archive);
+        testsupport::WriteFile(folder + "/a.txt", "stays");
+        for (int i = 1; i <= 4; ++i) testsupport::WriteFile(folder + "/b" + std::to_string(i) + ".txt", "goes");
+        if (update) {
+            zip.SetFileSpecList(data + "/a.txt");
+            ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+        }
+        zip.SetFileSpecList(folder + "/*");
+        events.failed.clear();
+        events.onPrepare = [&](PrepareFileArgs& a) {
+            if (a.path.find("/b") != std::string::npos) std::filesystem::remove(a.path);
+        };
+        // Every pass of the write opens a.txt, which comes first. Closes are
+        // watched too: inotify folds an event into an unread one just like it.
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(inotify_add_watch(watch, (folder + "/a.txt").c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+        EXPECT_EQ(zip.WriteArchive(), kResultFileErrors);
+        events.onPrepare = nullptr;
+        int opens = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n;
+                 p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+                opens += (reinterpret_cast<inotify_event*>(p)->mask & IN_OPEN) != 0;
+        ::close(watch);
+        EXPECT_EQ(opens, update ? 2 : 1);
+        EXPECT_EQ(events.failed.size(), 4u);
+        EXPECT_EQ(Listing().find("/b"), std::string::npos);
+        EXPECT_NE(Listing().find("vanishing/a.txt"), std::string::npos);
+    }
 }
