@@ -19,6 +19,8 @@ namespace {
 constexpr uint64_t kBudget = 64 << 20;
 // Many tiny files must not make the queue itself grow with the tree.
 constexpr size_t kMaxPieces = 4096;
+constexpr size_t kBatchFiles = 32;
+constexpr uint64_t kBatchBytes = 1 << 20;
 constexpr size_t kDictionary = 32768;  // deflate's window
 
 bool SameTime(const struct timespec& a, const struct timespec& b) {
@@ -200,29 +202,17 @@ CPackingPipeline::~CPackingPipeline() {
 }
 
 void CPackingPipeline::Work(Worker& worker) {
-    while (Piece* piece = ClaimPiece()) {
-        if (piece->done) continue;
-        worker.Pack(*piece);
+    std::vector<Piece*> batch;
+    while (ClaimPieces(batch)) {
+        for (Piece* piece : batch)
+            if (!piece->done) worker.Pack(*piece);
         std::lock_guard<std::mutex> lock(m_mutex);
-        piece->done = true;
+        for (Piece* piece : batch) piece->done = true;
         if (m_writerWaiting) m_packed.notify_one();
     }
 }
 
-CPackingPipeline::Piece* CPackingPipeline::ClaimPiece() {
-    // Pieces are planned one at a time, in the writer's order; opening a
-    // file holds up the other worker but never the writer.
-    std::lock_guard<std::mutex> claim(m_claimMutex);
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        ++m_workersWaiting;
-        m_room.wait(lock, [&] {
-            return m_stop || m_allPlanned || m_pieces.empty() ||
-                   (m_inFlight < kBudget && m_pieces.size() < kMaxPieces);
-        });
-        --m_workersWaiting;
-        if (m_stop || m_allPlanned) return nullptr;
-    }
+std::unique_ptr<CPackingPipeline::Piece> CPackingPipeline::PlanPiece() {
     auto piece = std::make_unique<Piece>();
     piece->file = m_nextFile;
     if (!m_splitFile) {
@@ -258,12 +248,41 @@ CPackingPipeline::Piece* CPackingPipeline::ClaimPiece() {
         }
     }
     piece->budget = 2 * piece->length + sizeof(Piece);
+    return piece;
+}
+
+bool CPackingPipeline::ClaimPieces(std::vector<Piece*>& batch) {
+    batch.clear();
+    // Pieces are planned in the writer's order; opening files holds up the
+    // other workers but never the writer. Small files go in batches, so
+    // that many tiny ones do not make every file a round of locks.
+    std::lock_guard<std::mutex> claim(m_claimMutex);
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_workersWaiting;
+        m_room.wait(lock, [&] {
+            return m_stop || m_allPlanned || m_pieces.empty() ||
+                   (m_inFlight < kBudget && m_pieces.size() < kMaxPieces);
+        });
+        --m_workersWaiting;
+        if (m_stop || m_allPlanned) return false;
+    }
+    std::vector<std::unique_ptr<Piece>> planned;
+    uint64_t bytes = 0;
+    do {
+        planned.push_back(PlanPiece());
+        bytes += planned.back()->length;
+    } while (planned.back()->whole && m_nextFile < m_paths.size() && planned.size() < kBatchFiles &&
+             bytes < kBatchBytes);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_inFlight += piece->budget;
+    for (auto& piece : planned) {
+        m_inFlight += piece->budget;
+        batch.push_back(piece.get());
+        m_pieces.push_back(std::move(piece));
+    }
     m_allPlanned = m_nextFile >= m_paths.size();
-    m_pieces.push_back(std::move(piece));
-    if (m_writerWaiting && (m_pieces.back()->done || m_allPlanned)) m_packed.notify_one();
-    return m_pieces.back().get();
+    if (m_writerWaiting && m_allPlanned) m_packed.notify_one();
+    return true;
 }
 
 CPackingPipeline::Piece* CPackingPipeline::WaitFront(std::unique_lock<std::mutex>& lock) {

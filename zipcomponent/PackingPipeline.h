@@ -66,9 +66,11 @@ private:
     class Worker;
 
     void Work(Worker& worker);
-    // The next piece to pack, or null when there is none left or the
-    // pipeline stops.
-    Piece* ClaimPiece();
+    // The next pieces to pack, in order; false when there are none left or
+    // the pipeline stops.
+    bool ClaimPieces(std::vector<Piece*>& batch);
+    // Under m_claimMutex: the next piece, its file opened.
+    std::unique_ptr<Piece> PlanPiece();
     // Under the lock: the oldest piece once it is packed.
     Piece* WaitFront(std::unique_lock<std::mutex>& lock);
     void ReleaseFront();

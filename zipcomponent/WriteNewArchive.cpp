@@ -50,11 +50,13 @@ int CXceedZip::WriteNewArchive(CPackingPipeline& packing, const std::vector<NewA
     for (const auto& e : entries) {
         const Candidate& c = *e.candidate;
         if ((pumping.Due() && CheckAbort()) || m_bAbortRequest) return kResultAborted;
-        const NewEntry entry{c.name, c.mode, c.mtime, c.owner, c.group, bases[e.basePath]};
+        const std::string name = c.Name();
+        const NewEntry entry{name, c.mode, c.mtime, c.owner, c.group, bases[e.basePath]};
         if (c.isFolder || c.IsLink()) {
-            const auto crc = static_cast<uint32_t>(libdeflate_crc32(0, c.linkTarget.data(), c.linkTarget.size()));
-            if (!writer.Begin(entry, false) || !writer.Write(c.linkTarget.data(), c.linkTarget.size()) ||
-                !writer.End(CNewArchiveWriter::kStored, crc, c.linkTarget.size(), c.linkTarget.size()))
+            const std::string_view data = c.Data();
+            const auto crc = static_cast<uint32_t>(libdeflate_crc32(0, data.data(), data.size()));
+            if (!writer.Begin(entry, false) || !writer.Write(data.data(), data.size()) ||
+                !writer.End(CNewArchiveWriter::kStored, crc, data.size(), data.size()))
                 return kResultCannotWrite;
             continue;
         }

@@ -105,10 +105,15 @@ zip_t* OpenForReading(const std::string& path, int& result, int flags = ZIP_RDON
 constexpr uint64_t kMinimumPartSize = 65536;
 constexpr size_t kMaxNameLength = 65535;  // the name field of a zip header
 
-std::string EntryNameFor(const std::string& absolutePath, bool isFolder) {
-    std::string name = absolutePath;
-    while (!name.empty() && name.front() == '/') name.erase(name.begin());
-    while (!name.empty() && name.back() == '/') name.pop_back();
+// The entry name of a path without the folder's "/": the path relative to "/".
+std::string_view EntryNameStem(std::string_view absolutePath) {
+    while (!absolutePath.empty() && absolutePath.front() == '/') absolutePath.remove_prefix(1);
+    while (!absolutePath.empty() && absolutePath.back() == '/') absolutePath.remove_suffix(1);
+    return absolutePath;
+}
+
+std::string EntryNameFor(std::string_view absolutePath, bool isFolder) {
+    std::string name(EntryNameStem(absolutePath));
     if (isFolder && !name.empty()) name += '/';
     return name;
 }
@@ -201,6 +206,8 @@ bool EntryReadable(const zip_stat_t& st) {
 
 }  // namespace
 
+std::string CXceedZip::Candidate::Name() const { return EntryNameFor(path, isFolder); }
+
 std::string CXceedZip::GetFileSpecList() const { return JoinLines(m_fileSpecs); }
 void CXceedZip::SetFileSpecList(const std::string& list) {
     m_fileSpecs = SplitLines(list);
@@ -261,7 +268,18 @@ private:
 void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<CollectFailure>& failures,
                                   const platform::FileStatusCache* known,
                                   const platform::FolderListingCache* listings) const {
+    // Names are unique within a folder's listing: only a folder listed
+    // twice, or a path named on its own, can repeat one. Until that
+    // happens no set of names is kept, which a large tree would pay for.
     std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> listedFolders;
+    bool checkingNames = false;
+    auto checkNames = [&] {
+        if (checkingNames) return;
+        checkingNames = true;
+        seen.reserve(out.size());
+        for (const auto& c : out) seen.insert(c.Name());
+    };
     // A path named by a file spec is followed when it is a link (unless it
     // was added to be kept as a link); what a folder listing finds is not.
     // `within` and `name` let a folder's files be looked at without walking
@@ -286,17 +304,20 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         }
         const bool folder = S_ISDIR(status->mode);
         if (folder && listed) return;
-        Candidate c{path, EntryNameFor(path, folder), folder, !folder && !S_ISREG(status->mode) && !S_ISLNK(status->mode),
-                    folder ? 0 : status->size, status->mode, status->modified, status->owner, status->group, {}};
-        if (c.name.empty() || !seen.insert(c.name).second) return;
+        const std::string_view stem = EntryNameStem(path);
+        if (stem.empty() || (checkingNames && !seen.insert(EntryNameFor(path, folder)).second)) return;
+        Candidate c{path,          folder ? 0 : status->size, status->modified, status->mode, status->owner,
+                    status->group, folder, !folder && !S_ISREG(status->mode) && !S_ISLNK(status->mode), nullptr};
         if (c.IsLink()) {
-            if (int err = platform::ReadLinkAnyLength(path, c.linkTarget)) {
+            std::string target;
+            if (int err = platform::ReadLinkAnyLength(path, target)) {
                 failures.push_back({path, kFailCannotOpen, err});
                 return;
             }
-            c.size = c.linkTarget.size();
+            c.size = target.size();
+            c.linkTarget = std::make_unique<const std::string>(std::move(target));
         }
-        if (c.name.size() > kMaxNameLength) {
+        if (stem.size() + (folder ? 1 : 0) > kMaxNameLength) {
             failures.push_back({path, kFailNameTooLong, 0});
             return;
         }
@@ -335,11 +356,13 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         const size_t slash = spec.rfind('/');
         const std::string last = slash == std::string::npos ? spec : spec.substr(slash + 1);
         if (slash == std::string::npos || !HasWildcards(last)) {
+            checkNames();
             add(spec, false, !m_linkSpecs.count(spec));
             continue;
         }
         std::string folder = spec.substr(0, slash);
         if (folder.empty()) folder = "/";
+        if (!listedFolders.insert(folder).second) checkNames();
         if (last == "*") add(folder, false, true);  // the folder's own entry brings empty folders back
         addFolderFiles(folder, last == "*" ? "" : last);
     }
@@ -444,7 +467,7 @@ int CXceedZip::WriteArchive() {
     uint64_t totalBytes = 0;
     uint32_t totalFiles = 0;
     for (const auto& c : candidates) {
-        Planned p{&c, locate(c.name), false, kSkipNotNewer};
+        Planned p{&c, locate(c.Name()), false, kSkipNotNewer};
         if (platform::SamePath(c.path, m_strArchivePath)) {
             p.skipped = true;
             p.reason = kSkipArchiveItself;
@@ -482,20 +505,21 @@ int CXceedZip::WriteArchive() {
     // Adds an entry for libzip to write; false when it could not.
     auto addEntry = [&](const Candidate& c, const std::string& base, bool replaced) {
         zip_int64_t index;
-        const zip_flags_t encoding = NameEncoding(c.name);
+        const std::string name = c.Name();
+        const zip_flags_t encoding = NameEncoding(name);
         if (c.isFolder) {
-            std::string dirName = c.name.substr(0, c.name.size() - 1);
+            std::string dirName = name.substr(0, name.size() - 1);
             index = zip_dir_add(za, dirName.c_str(), encoding);
         } else {
             zip_source_t* data;
             if (c.IsLink()) {
-                data = zip_source_buffer(za, c.linkTarget.data(), c.linkTarget.size(), 0);
+                data = zip_source_buffer(za, c.Data().data(), c.Data().size(), 0);
             } else {
                 reads.push_back({c.path, reads.size(), c.size, c.mtime});
                 reads.back().replaced = replaced;
                 data = CreateFileSource(za, &reads.back(), &m_readObserver, &packing);
             }
-            index = data ? zip_file_add(za, c.name.c_str(), data, ZIP_FL_OVERWRITE | encoding) : -1;
+            index = data ? zip_file_add(za, name.c_str(), data, ZIP_FL_OVERWRITE | encoding) : -1;
             if (index < 0) {
                 if (data) zip_source_free(data);
                 if (!c.IsLink()) reads.pop_back();

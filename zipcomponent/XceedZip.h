@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -126,17 +127,20 @@ public:
 
 private:
     // A file or folder the specifications name, with what its stat gave.
+    // One is held for every file of a backup, so it stays small: its entry
+    // name is made from the path when needed.
     struct Candidate {
         std::string path;
-        std::string name;
+        uint64_t size;
+        time_t mtime;
+        uint32_t mode;
+        uint32_t owner, group;
         bool isFolder;
         bool special;
-        uint64_t size;
-        uint32_t mode;
-        time_t mtime;
-        uint32_t owner, group;
-        std::string linkTarget;  // a symbolic link is stored as its target text
+        std::unique_ptr<const std::string> linkTarget;  // a symbolic link is stored as its target text
         bool IsLink() const { return (mode & 0170000) == 0120000; }
+        std::string Name() const;
+        std::string_view Data() const { return linkTarget ? std::string_view(*linkTarget) : std::string_view(); }
     };
     // A file or folder the specifications reach that could not be looked at.
     struct CollectFailure {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -460,4 +461,31 @@ TEST_F(ZipTest, FilesThatVanishBeforeTheWriteAreLeftOutInOnePassOrOneMore) {
         EXPECT_EQ(Listing().find("/b"), std::string::npos);
         EXPECT_NE(Listing().find("vanishing/a.txt"), std::string::npos);
     }
+}
+
+// Specifications that reach a file more than once store it once, whichever
+// way they overlap.
+TEST_F(ZipTest, AFileReachedByOverlappingSpecificationsIsStoredOnce) {
+    const std::string prefix = EntryName(data);
+    zip.m_strArchivePath = archive;
+    const std::vector<std::pair<const char*, std::vector<std::string>>> cases{
+        {"a folder listed twice", {data + "/*", data + "/*.txt"}},
+        {"a file named on its own first", {data + "/a.txt", data + "/*"}},
+        {"a file named on its own after", {data + "/*", data + "/a.txt"}},
+        {"a folder named and listed", {data + "/sub/*", data + "/sub"}},
+    };
+    for (const auto& [what, specs] : cases) {
+        SCOPED_TRACE(what);
+        std::filesystem::remove(archive);
+        zip.SetFileSpecList("");
+        for (const auto& spec : specs) zip.AddFileSpec(spec);
+        ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
+        const std::string listing = Listing();
+        std::set<std::string> names;
+        size_t lines = 0;
+        for (size_t at = 0, end; (end = listing.find('\n', at)) != std::string::npos; at = end + 1, ++lines)
+            names.insert(listing.substr(at, end - at));
+        EXPECT_EQ(names.size(), lines) << listing;
+    }
+    EXPECT_NE(Listing().find(prefix + "/sub/b.txt"), std::string::npos);
 }
