@@ -188,6 +188,13 @@ void CLogBookBase::BuildLog() {
     static constexpr int kSectionSwitch[] = {kSwitchSummary, -1, kSwitchErrors, kSwitchErrors, kSwitchAdded,
                                              kSwitchUpdated, kSwitchNotUpdated, kSwitchExcluded, kSwitchSkipped,
                                              kSwitchRemoved};
+    // Room for the whole document at once: a log of many files would
+    // otherwise hold it two and three times over while it grows.
+    constexpr size_t kRunOverhead = 64;  // the attributes before a run, the line end in it
+    size_t expected = m_strTitle.size() + m_strFooter.size() + 4096;
+    for (const auto& list : m_lists)
+        for (const auto& entry : list) expected += entry.size() + kRunOverhead;
+    m_builder.m_strBody.reserve(expected);
     for (int section = kLogTitle; section <= kLogFooter; ++section) {
         m_builder.Reset();
         m_builder.m_bBold = 1;
@@ -202,23 +209,29 @@ void CLogBookBase::BuildLog() {
         }
         const SectionLook& look = kSections[section - 1];
         m_builder.AppendText(look.heading);
-        // Rendered from a copy: the stored lists stay as collected, so a log
-        // built twice (shown, then saved) neither repeats its summary nor
-        // keeps a placeholder in front of later entries.
-        std::vector<std::string> shown = List(section);
-        if (section == kLogSummary) AddSummaryLines(shown);
+        // The stored lists stay as collected, so a log built twice (shown,
+        // then saved) neither repeats its summary nor keeps a placeholder
+        // in front of later entries.
+        const std::vector<std::string>* shown = &List(section);
+        std::vector<std::string> summary;
+        if (section == kLogSummary) {
+            summary = *shown;
+            AddSummaryLines(summary);
+            shown = &summary;
+        }
         const int sw = kSectionSwitch[section - 1];
         const bool on = sw < 0 || m_switches[static_cast<size_t>(sw)];
-        if (!on || shown.empty()) {
-            shown.assign(1, on ? "(none)\n" : "(Section Disabled!)\n");
+        if (!on || shown->empty()) {
             m_builder.SetColor(kGrey);
             m_builder.m_bBold = 0;
-        } else {
-            m_builder.SetColor(look.color);
-            m_builder.m_bBold = look.bold;
+            m_builder.m_bItalic = 0;
+            m_builder.AppendText(on ? "(none)\n" : "(Section Disabled!)\n");
+            continue;
         }
+        m_builder.SetColor(look.color);
+        m_builder.m_bBold = look.bold;
         m_builder.m_bItalic = 0;
-        for (const auto& entry : shown) m_builder.AppendText(entry);
+        for (const auto& entry : *shown) m_builder.AppendText(entry);
     }
     m_strDocument = m_builder.FlushTo();
 }

@@ -3,6 +3,7 @@
 #include "platform/Utf8.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace logbook {
 
@@ -103,9 +104,11 @@ std::string CRtfBuilder::FlushTo() {
         std::snprintf(buf, sizeof buf, "\\red%u\\green%u\\blue%u;", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
         doc += buf;
     }
-    doc += "}" + m_strBody + "}";
-    m_strBody.clear();
-    return doc;
+    doc += "}";
+    // The body becomes the document in place, not copied beside it.
+    m_strBody.insert(0, doc);
+    m_strBody += '}';
+    return std::exchange(m_strBody, std::string());
 }
 
 }  // namespace logbook

@@ -6,6 +6,8 @@ namespace platform {
 
 void FolderListingCache::Remember(const std::string& folder, std::vector<ListedFile> files) {
     std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; });
+    // Kept while a backup's files are surveyed: no room to spare in each.
+    files.shrink_to_fit();
     m_listings[folder] = std::move(files);
 }
 

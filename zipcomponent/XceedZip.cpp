@@ -352,6 +352,18 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         std::sort(names.begin(), names.end());
         for (const auto& n : names) add(prefix + "/" + n, true, false, &opened, n.c_str());
     };
+    // The listings tell how many candidates there will be about: the list
+    // is made once, not grown through copies of itself.
+    if (listings) {
+        size_t expected = out.size() + m_fileSpecs.size();
+        for (const auto& spec : m_fileSpecs) {
+            const size_t slash = spec.rfind('/');
+            if (slash == std::string::npos) continue;
+            const std::string_view folder = slash == 0 ? std::string_view("/") : std::string_view(spec).substr(0, slash);
+            if (const auto* listed = listings->Find(folder)) expected += listed->size();
+        }
+        out.reserve(expected);
+    }
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
         const std::string last = slash == std::string::npos ? spec : spec.substr(slash + 1);
