@@ -31,6 +31,7 @@ struct ScannedFolder {
     int error = 0;  // errno of a failed open or status
     dev_t device = 0;
     ino_t inode = 0;
+    platform::FileStatus status;  // of the folder itself
     bool listed = false;  // false where another path of the same folder was listed instead
     std::vector<std::string> subfolders;      // names, sorted; links are not folders here
     std::vector<platform::ListedFile> files;  // what else it holds, looked at
@@ -50,6 +51,7 @@ ScannedFolder ScanFolder(const std::string& path, bool followLink, bool lookAtFi
     }
     s.device = st.st_dev;
     s.inode = st.st_ino;
+    s.status = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime, st.st_uid, st.st_gid};
     DIR* dir = claim(st.st_dev, st.st_ino) ? ::fdopendir(fd) : nullptr;
     if (!dir) {
         ::close(fd);
@@ -203,7 +205,7 @@ int ExpandFolderTree(const std::string& folder, bool addSelf, std::vector<std::s
             continue;
         }
         if (!scanned->listed) continue;
-        if (listings) listings->Remember(current, std::move(scanned->files));
+        if (listings) listings->Remember(current, scanned->status, std::move(scanned->files));
         for (auto it = scanned->subfolders.rbegin(); it != scanned->subfolders.rend(); ++it)
             pending.push_back(Below(current, *it));
     }

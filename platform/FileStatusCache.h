@@ -47,9 +47,12 @@ struct ListedFile {
 // most of a backup that finds nothing to do.
 class FolderListingCache {
 public:
-    void Remember(const std::string& folder, std::vector<ListedFile> files);
+    // `self` is what looking at the folder itself found.
+    void Remember(const std::string& folder, const FileStatus& self, std::vector<ListedFile> files);
     // The files remembered for folder, or null.
     const std::vector<ListedFile>* Find(std::string_view folder) const;
+    // The status of a folder listed, or null.
+    const FileStatus* FindFolder(std::string_view folder) const;
     // The file of that name in a listing, or null.
     static const ListedFile* FindFile(const std::vector<ListedFile>& listing, std::string_view name);
     void Clear() { m_listings.clear(); }
@@ -59,7 +62,11 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
-    std::unordered_map<std::string, std::vector<ListedFile>, Hash, std::equal_to<>> m_listings;
+    struct Listing {
+        FileStatus self;
+        std::vector<ListedFile> files;
+    };
+    std::unordered_map<std::string, Listing, Hash, std::equal_to<>> m_listings;
 };
 
 }  // namespace platform

@@ -114,11 +114,11 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out,
         }
         // A time only the local header carries, or none at all, is libzip's to read.
         if (!timed || (e.method == kWinZipAesMethod && !aes)) return false;
-        if (!listing) out.byName.emplace(e.name, out.entries.size());
         out.entries.push_back(std::move(e));
         at = v.End();
     }
     out.comment = end.comment;
+    out.updatable = end.disk == 0;
     return true;
 }
 

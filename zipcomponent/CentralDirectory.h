@@ -37,8 +37,8 @@ struct DirectoryEntry {
 struct CentralDirectory {
     std::vector<DirectoryEntry> entries;  // in directory order
     std::string comment;
-    // The index of the first entry of each stored name (not made for a listing).
-    std::unordered_map<std::string, size_t> byName;
+    // Read straight from an archive of one part: an update may plan from it.
+    bool updatable = false;
 };
 
 // Reads a plain zip's directory when it means to us exactly what it means
@@ -46,8 +46,7 @@ struct CentralDirectory {
 // extended timestamp in every central header. Anything else (split,
 // shifted, damaged, foreign names or times) gives false, and the caller
 // asks libzip. A listing needs no other part: the last part of a split
-// archive is read too when the whole directory lies on it, and no name
-// index is made.
+// archive is read too when the whole directory lies on it.
 enum class DirectoryUse { Update, Listing };
 bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out,
                           DirectoryUse use = DirectoryUse::Update);

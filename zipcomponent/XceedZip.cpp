@@ -287,6 +287,8 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
     auto add = [&](const std::string& path, bool listed, bool follow, LazyFolder* within = nullptr,
                    const char* name = nullptr, const platform::FileStatus* looked = nullptr) {
         const platform::FileStatus* status = looked ? looked : known ? known->Find(path) : nullptr;
+        // A folder the walk listed was looked at then, its link followed.
+        if (!status && follow && listings) status = listings->FindFolder(path);
         platform::FileStatus lookedNow;
         if (!status) {
             struct stat st {};
@@ -434,8 +436,20 @@ int CXceedZip::WriteArchive() {
                                        ? wholeFolder + "/." + platform::FileNamePart(m_strArchivePath) + ".whole"
                                        : m_strArchivePath;
     // An update that finds nothing to write never needs libzip's open.
-    CentralDirectory directory;
-    const bool quick = existed && ReadCentralDirectory(m_strArchivePath, directory);
+    // The archive step may just have listed the same, unchanged file.
+    const std::shared_ptr<const DirectoryIndex> listed = existed ? m_listed.Find(m_strArchivePath) : nullptr;
+    CentralDirectory readNow;
+    const CentralDirectory* stored = nullptr;
+    if (listed && listed->Directory().updatable)
+        stored = &listed->Directory();
+    else if (existed && ReadCentralDirectory(m_strArchivePath, readNow))
+        stored = &readNow;
+    const bool quick = stored != nullptr;
+    const CentralDirectory& directory = quick ? *stored : readNow;
+    // The first entry of each stored name.
+    std::unordered_map<std::string_view, size_t> storedNames;
+    storedNames.reserve(directory.entries.size());
+    for (size_t i = 0; i < directory.entries.size(); ++i) storedNames.emplace(directory.entries[i].name, i);
     zip_t* za = nullptr;
     auto openArchive = [&]() -> int {
         zip_error_t error;
@@ -460,8 +474,8 @@ int CXceedZip::WriteArchive() {
         if (int result = openArchive()) return result;
     auto locate = [&](const std::string& name) -> zip_int64_t {
         if (!quick) return zip_name_locate(za, name.c_str(), ZIP_FL_ENC_RAW);
-        const auto found = directory.byName.find(name);
-        return found == directory.byName.end() ? -1 : static_cast<zip_int64_t>(found->second);
+        const auto found = storedNames.find(name);
+        return found == storedNames.end() ? -1 : static_cast<zip_int64_t>(found->second);
     };
     auto entryTime = [&](zip_int64_t index) {
         return quick ? directory.entries[static_cast<size_t>(index)].modified

@@ -101,4 +101,12 @@ TEST(ExpandFolderTree, ListingsHoldEveryFileLookedAtOnce) {
     ASSERT_NE(up, nullptr) << "a link to a folder is a file of its folder, never walked";
     EXPECT_TRUE(S_ISLNK(up->status.mode));
     EXPECT_EQ(listings.Find(r + "/d1/up"), nullptr);
+    // Each folder's own look comes with its listing.
+    struct stat st {};
+    ASSERT_EQ(stat((r + "/d2").c_str(), &st), 0);
+    const platform::FileStatus* d2 = listings.FindFolder(r + "/d2");
+    ASSERT_NE(d2, nullptr);
+    EXPECT_EQ(d2->mode, st.st_mode);
+    EXPECT_EQ(d2->modified, st.st_mtime);
+    EXPECT_EQ(listings.FindFolder(r + "/d2/f2/z0"), nullptr) << "a file is no folder listed";
 }
