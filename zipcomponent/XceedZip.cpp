@@ -607,9 +607,15 @@ int CXceedZip::WriteArchive() {
     m_events->DescriptionQuery(comment);
     if (comment.size() > 65535) comment.resize(65535);
     if (writingNew && (changed || !comment.empty())) {
-        if (std::unique_ptr<CPackingPipeline> pipeline = StartNewPacking(fresh))
-            return WriteNewArchive(*pipeline, fresh, bases, comment, {m_strArchivePath, linearPath, tempFolder},
-                                   totalFiles, totalBytes, fileErrors);
+        if (std::unique_ptr<CPackingPipeline> pipeline = StartNewPacking(fresh)) {
+            // A handler that throws fails the write, as it does while libzip writes.
+            try {
+                return WriteNewArchive(*pipeline, fresh, bases, comment, {m_strArchivePath, linearPath, tempFolder},
+                                       totalFiles, totalBytes, fileErrors);
+            } catch (...) {
+                return kResultCannotWrite;
+            }
+        }
         // No thread to spare: libzip packs on this thread.
         if (int result = openArchive()) return result;
         for (const auto& e : fresh) {

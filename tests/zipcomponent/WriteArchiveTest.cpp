@@ -338,7 +338,12 @@ TEST_F(ZipTest, AbortLeavesThePreviousBackupIntact) {
 // program down through libzip's C frames.
 TEST_F(ZipTest, AHandlerThatThrowsFailsTheWriteAndKeepsTheBackup) {
     zip.m_strArchivePath = archive;
-    zip.AddFileSpec(data + "/sub/*");
+    zip.AddFileSpec(data + "/*");
+    events.onProgress = [](const OverallProgressArgs&) { throw std::runtime_error("handler failed"); };
+    EXPECT_EQ(zip.WriteArchive(), kResultCannotWrite) << "a new backup";
+    EXPECT_EQ(FilesIn(user.Root() + "/backup"), 0u);
+    events.onProgress = nullptr;
+    zip.SetFileSpecList(data + "/sub/*");
     ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
     const std::string before = ReadFile(archive);
     testsupport::WriteFile(data + "/big.bin", std::string(1 << 20, 'b'));
