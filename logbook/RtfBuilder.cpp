@@ -54,11 +54,19 @@ void CRtfBuilder::SetFont(const std::string& name) {
 }
 
 void CRtfBuilder::AppendText(std::string_view text) {
-    char prefix[128];
-    std::snprintf(prefix, sizeof prefix, "\\plain%s%s%s%s\\f%d\\fs%d\\cb%d\\cf%d ", m_bBold ? "\\b" : "",
-                  m_bUnderline ? "\\ul" : "", m_bItalic ? "\\i" : "", m_bStrike ? "\\strike" : "", m_nFont,
-                  m_nFontSize, m_nBackColor, m_nColor);
-    m_strBody += prefix;
+    // A log's lines mostly share their attributes: the run's prefix is
+    // formatted again only when they change.
+    const std::array<int, 8> attributes{m_bBold, m_bUnderline, m_bItalic, m_bStrike, m_nFont, m_nFontSize, m_nBackColor,
+                                        m_nColor};
+    if (attributes != m_prefixAttributes || m_prefix.empty()) {
+        char prefix[128];
+        std::snprintf(prefix, sizeof prefix, "\\plain%s%s%s%s\\f%d\\fs%d\\cb%d\\cf%d ", m_bBold ? "\\b" : "",
+                      m_bUnderline ? "\\ul" : "", m_bItalic ? "\\i" : "", m_bStrike ? "\\strike" : "", m_nFont,
+                      m_nFontSize, m_nBackColor, m_nColor);
+        m_prefix = prefix;
+        m_prefixAttributes = attributes;
+    }
+    m_strBody += m_prefix;
     for (size_t i = 0; i < text.size();) {
         const char c = text[i];
         if (static_cast<unsigned char>(c) >= 0x80) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,6 +47,9 @@ public:
 
 private:
     int IndexOfColor(uint32_t color);
+
+    std::string m_prefix;  // of the last run, for the attributes below
+    std::array<int, 8> m_prefixAttributes{};
 };
 
 }  // namespace logbook
