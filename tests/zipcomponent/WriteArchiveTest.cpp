@@ -321,7 +321,13 @@ TEST_F(ZipTest, AFileThatCannotBeReadFailsAloneAndTheRestIsWritten) {
 
 TEST_F(ZipTest, AbortLeavesThePreviousBackupIntact) {
     zip.m_strArchivePath = archive;
-    zip.AddFileSpec(data + "/sub/*");
+    zip.AddFileSpec(data + "/*");
+    events.onProgress = [&](const OverallProgressArgs&) { zip.m_bAbortRequest = true; };
+    EXPECT_EQ(zip.WriteArchive(), kResultAborted) << "a new backup";
+    EXPECT_EQ(FilesIn(user.Root() + "/backup"), 0u);
+    events.onProgress = nullptr;
+    zip.m_bAbortRequest = false;
+    zip.SetFileSpecList(data + "/sub/*");
     ASSERT_EQ(zip.WriteArchive(), kResultSuccess);
     const std::string before = ReadFile(archive);
     std::string big(8 << 20, 'x');
