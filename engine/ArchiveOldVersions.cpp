@@ -78,8 +78,16 @@ struct BackupName {
 };
 
 // An entry's path on disk: its base path followed by its stored name.
+void AssignSourcePath(std::string& path, const std::string& basePath, const std::string& name) {
+    path.assign(basePath);
+    if (basePath.empty() || basePath.back() != '/') path += '/';
+    path += name;
+}
+
 std::string SourcePath(const std::string& basePath, const std::string& name) {
-    return (basePath.empty() || basePath.back() != '/' ? basePath + "/" : basePath) + name;
+    std::string path;
+    AssignSourcePath(path, basePath, name);
+    return path;
 }
 
 BackupName SplitExtension(const std::string& path) {
@@ -158,32 +166,45 @@ int CBackupEngine::ArchiveOldVersions() {
         folderTried = true;
         return folderFd;
     };
+    // What holds for a whole folder is worked out once for its entries.
+    struct FolderFacts {
+        std::string folder;
+        bool selected = false, excluded = false, unlisted = false;
+    } facts;
+    facts.folder.assign(1, '\0');  // no folder's name
+    std::string path;
     for (int i = 1; i <= contents.GetCount(); ++i) {
         if (AbortPending()) {
             if (folderFd >= 0) ::close(folderFd);
             return 3;
         }
         const ZipContentsItem& entry = contents.Item(i);
-        const std::string path = SourcePath(entry.basePath, entry.name);
+        AssignSourcePath(path, entry.basePath, entry.name);
         const bool folderEntry = (entry.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) || path.back() == '/';
         std::string_view folder = path;
         if (folderEntry && folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
         const size_t lastSlash = path.rfind('/');
         if (!folderEntry) folder = lastSlash == 0 ? std::string_view("/") : folder.substr(0, lastSlash);
+        if (folder != facts.folder) {
+            facts.folder.assign(folder);
+            facts.selected = folders.Contains(folder);
+            facts.excluded = excludedFolders.Contains(folder);
+            facts.unlisted = belowUnlisted(folder);
+        }
         const bool duplicate = !names.insert(entry.name).second;
-        bool obsolete = duplicate || (!folders.Contains(folder) && !singleFiles.Contains(path) &&
-                                      !belowUnlisted(folder));
+        const bool single = !facts.selected && singleFiles.Contains(path);
+        bool obsolete = duplicate || (!facts.selected && !single && !facts.unlisted);
         bool changed = false;
-        if (!obsolete && !folders.Contains(folder) && !singleFiles.Contains(path)) {
+        if (!obsolete && !facts.selected && !single) {
             // Below a folder that could not be listed: left alone.
         } else if (!obsolete && folderEntry) {
-            obsolete = excludedFolders.Contains(folder);
+            obsolete = facts.excluded;
         } else if (!obsolete) {
             const bool matched = std::any_of(patterns.begin(), patterns.end(),
                                              [&](const std::string& p) { return MatchWildcard(p, path); });
             if (matched && mode == jobmodel::kFilterExclude) obsolete = true;
             if (!matched && mode != jobmodel::kFilterExclude) obsolete = true;
-            if (!obsolete) obsolete = excludedFolders.Contains(folder) || excludedFiles.Contains(path);
+            if (!obsolete) obsolete = facts.excluded || excludedFiles.Contains(path);
             if (!obsolete) {
                 // Gone from a folder that still exists: obsolete. Any other
                 // failure (a missing folder, no access) leaves it alone.

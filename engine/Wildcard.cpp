@@ -4,9 +4,9 @@
 
 namespace engine {
 
-bool MatchWildcard(const std::string& pattern, const std::string& path) {
+bool MatchWildcard(std::string_view pattern, std::string_view path) {
     const size_t slash = path.rfind('/');
-    return zipcomponent::MatchNamePattern(pattern, slash == std::string::npos ? path : path.substr(slash + 1));
+    return zipcomponent::MatchNamePattern(pattern, slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 }  // namespace engine
