@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace runner {
 
@@ -40,7 +41,9 @@ std::string AbsoluteJobPath(const char* arg) {
 int RunJob(int argc, char** argv) {
     bool headless = false;
     if (!desktop::PrepareProgramStart("gorvex", headless)) return kExitNoJob;
-    QApplication app(argc, argv);
+    // A run without a window needs no platform, fonts or styles.
+    const std::unique_ptr<QCoreApplication> app =
+        headless ? std::make_unique<QCoreApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     platform::StderrMessageService printed;
     desktop::BoxMessageService boxes;
     platform::SetMessageService(headless ? static_cast<platform::IMessageService*>(&printed) : &boxes);
@@ -89,7 +92,7 @@ int RunJob(int argc, char** argv) {
         window.ShowUnlessSilent();
         // The run starts from the event loop, once the window is painted.
         QTimer::singleShot(0, &window, [&] { window.StartBackup(); });
-        app.exec();
+        QCoreApplication::exec();
         finalStatus = window.Engine().FinalStatus();
     }
     platform::SetMessageService(nullptr);
