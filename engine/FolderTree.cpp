@@ -52,30 +52,38 @@ ScannedFolder ScanFolder(const std::string& path, bool followLink, bool lookAtFi
     s.device = st.st_dev;
     s.inode = st.st_ino;
     s.status = {static_cast<uint32_t>(st.st_mode), static_cast<uint64_t>(st.st_size), st.st_mtime, st.st_uid, st.st_gid};
-    DIR* dir = claim(st.st_dev, st.st_ino) ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
+    if (!claim(st.st_dev, st.st_ino)) {
         ::close(fd);
         return s;
     }
     s.listed = true;
-    while (dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        struct stat sub {};
-        const bool looked = (e->d_type == DT_UNKNOWN || (lookAtFiles && e->d_type != DT_DIR)) &&
-                            ::fstatat(::dirfd(dir), e->d_name, &sub, AT_SYMLINK_NOFOLLOW) == 0;
-        const int error = looked ? 0 : errno;
-        if (e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN && looked && S_ISDIR(sub.st_mode))) {
-            s.subfolders.push_back(name);
-            continue;
+    // The directory's records straight from the kernel: a DIR stream would
+    // look at the folder and its descriptor again, for each of thousands.
+    alignas(dirent64) char records[32768];
+    ssize_t got;
+    while ((got = ::getdents64(fd, records, sizeof records)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const dirent64*>(records + at);
+            at += e->d_reclen;
+            const std::string_view name = e->d_name;
+            if (name == "." || name == "..") continue;
+            struct stat sub {};
+            const bool looked = (e->d_type == DT_UNKNOWN || (lookAtFiles && e->d_type != DT_DIR)) &&
+                                ::fstatat(fd, e->d_name, &sub, AT_SYMLINK_NOFOLLOW) == 0;
+            const int error = looked ? 0 : errno;
+            if (e->d_type == DT_DIR || (e->d_type == DT_UNKNOWN && looked && S_ISDIR(sub.st_mode))) {
+                s.subfolders.emplace_back(name);
+                continue;
+            }
+            platform::ListedFile file{std::string(name), {}, lookAtFiles ? error : -1};
+            if (lookAtFiles && looked)
+                file.status = {static_cast<uint32_t>(sub.st_mode), static_cast<uint64_t>(sub.st_size), sub.st_mtime,
+                               sub.st_uid, sub.st_gid};
+            s.files.push_back(std::move(file));
         }
-        platform::ListedFile file{name, {}, lookAtFiles ? error : -1};
-        if (lookAtFiles && looked)
-            file.status = {static_cast<uint32_t>(sub.st_mode), static_cast<uint64_t>(sub.st_size), sub.st_mtime,
-                           sub.st_uid, sub.st_gid};
-        s.files.push_back(std::move(file));
     }
-    ::closedir(dir);
+    if (got < 0) s.error = errno;
+    ::close(fd);
     std::sort(s.subfolders.begin(), s.subfolders.end());
     return s;
 }
