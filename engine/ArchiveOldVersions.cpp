@@ -135,8 +135,10 @@ int CBackupEngine::ArchiveOldVersions() {
     if (split) return 0;
     // 5.
     Status("Determining archive files..");
-    ZipContents contents;
-    result = m_zip.ListContents(contents, 0);
+    // The directory as the component keeps it: a listing would copy every
+    // entry, and the update after this step plans from the same directory.
+    std::shared_ptr<const DirectoryIndex> index;
+    result = m_zip.ReadDirectoryIndex(index);
     if (result > 1)
         return failed("Archive Operation Failed, could not read the backup contents: Some files may not have been "
                       "extracted or removed!\n",
@@ -151,10 +153,11 @@ int CBackupEngine::ArchiveOldVersions() {
             return folder.starts_with(u) && (folder.size() == u.size() || folder[u.size()] == '/');
         });
     };
-    m_knownFiles.Reserve(static_cast<size_t>(contents.GetCount()));
+    const std::vector<DirectoryEntry>& stored = index->Directory().entries;
+    m_knownFiles.Reserve(stored.size());
     // A second entry of one name is never the file's stored copy: it goes.
     std::unordered_set<std::string_view> names;
-    names.reserve(static_cast<size_t>(contents.GetCount()));
+    names.reserve(stored.size());
     // Entries come folder by folder: one open folder spares walking each path,
     // and the walk's listing of it spares most looks.
     std::string openFolder;
@@ -173,14 +176,13 @@ int CBackupEngine::ArchiveOldVersions() {
     } facts;
     facts.folder.assign(1, '\0');  // no folder's name
     std::string path;
-    for (int i = 1; i <= contents.GetCount(); ++i) {
+    for (const DirectoryEntry& entry : stored) {
         if (AbortPending()) {
             if (folderFd >= 0) ::close(folderFd);
             return 3;
         }
-        const ZipContentsItem& entry = contents.Item(i);
         AssignSourcePath(path, entry.basePath, entry.name);
-        const bool folderEntry = (entry.attributes & jobmodel::FILE_ATTRIBUTE_DIRECTORY) || path.back() == '/';
+        const bool folderEntry = path.back() == '/';
         std::string_view folder = path;
         if (folderEntry && folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
         const size_t lastSlash = path.rfind('/');

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <clocale>
 #include <locale.h>
+#include <utility>
 
 namespace logbook {
 
@@ -91,7 +92,7 @@ std::string CLogBookBase::DateTimeText() const {
 void CLogBookBase::AddEntry(const std::string& text, int kind) {
     if (m_observer) m_observer(kind);
     if (!m_switches[kSwitchCreateLog]) return;
-    const std::string entry = WithLineFeed(text);
+    std::string entry = WithLineFeed(text);
     if (kind == kLogTitle || kind == kLogFooter) {
         const std::string line = DateTimeText() + " " + entry + "===============================\n";
         if (kind == kLogTitle)
@@ -102,7 +103,7 @@ void CLogBookBase::AddEntry(const std::string& text, int kind) {
     }
     if (kind < kLogSummary || kind > kLogFileRemoved) return;
     if (int* counter = Counter(kind)) ++*counter;
-    if (KeptBySwitch(kind)) List(kind).push_back(entry);
+    if (KeptBySwitch(kind)) List(kind).push_back(std::move(entry));
 }
 
 int CLogBookBase::RemoveEntry(const std::string& text, int kind) {

@@ -472,9 +472,11 @@ int CXceedZip::WriteArchive() {
     };
     if (!quick)
         if (int result = openArchive()) return result;
-    auto locate = [&](const std::string& name) -> zip_int64_t {
-        if (!quick) return zip_name_locate(za, name.c_str(), ZIP_FL_ENC_RAW);
-        const auto found = storedNames.find(name);
+    auto locate = [&](const Candidate& c) -> zip_int64_t {
+        if (!quick) return zip_name_locate(za, c.Name().c_str(), ZIP_FL_ENC_RAW);
+        // A file's name is its path without the leading "/": no copy to look it up.
+        const std::string folderName = c.isFolder ? c.Name() : std::string();
+        const auto found = storedNames.find(c.isFolder ? std::string_view(folderName) : EntryNameStem(c.path));
         return found == storedNames.end() ? -1 : static_cast<zip_int64_t>(found->second);
     };
     auto entryTime = [&](zip_int64_t index) {
@@ -493,7 +495,7 @@ int CXceedZip::WriteArchive() {
     uint64_t totalBytes = 0;
     uint32_t totalFiles = 0;
     for (const auto& c : candidates) {
-        Planned p{&c, locate(c.Name()), false, kSkipNotNewer};
+        Planned p{&c, locate(c), false, kSkipNotNewer};
         if (platform::SamePath(c.path, m_strArchivePath)) {
             p.skipped = true;
             p.reason = kSkipArchiveItself;
