@@ -69,6 +69,21 @@ bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals
     return true;
 }
 
+bool TotalsOf(const CentralDirectory& directory, DirectoryTotals& totals) {
+    if (!directory.updatable) return false;
+    totals = DirectoryTotals();
+    totals.entries = directory.entries.size();
+    for (const auto& e : directory.entries) {
+        totals.compressed += e.compressedSize;
+        totals.uncompressed += e.size;
+        if (!e.name.empty() && e.name.back() == '/') ++totals.folders;
+        if (e.encryption != ZIP_EM_NONE) ++totals.encrypted;
+    }
+    totals.disks = 1;
+    totals.commentLength = directory.comment.size();
+    return true;
+}
+
 bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out, DirectoryUse use) {
     out = CentralDirectory();
     EndRecord end;

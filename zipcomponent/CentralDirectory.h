@@ -21,6 +21,11 @@ struct DirectoryTotals {
 // cannot be read this way gives false.
 bool ReadDirectoryTotals(const std::string& archivePath, DirectoryTotals& totals);
 
+struct CentralDirectory;
+// The totals of a directory already read; false unless it was read
+// straight from an archive of one part, as ReadDirectoryTotals reads one.
+bool TotalsOf(const CentralDirectory& directory, DirectoryTotals& totals);
+
 // The number of entries the end record of an archive (or of a split
 // archive's last part) gives, read without its directory.
 bool ReadEntryCount(const std::string& archivePath, uint64_t& entries);

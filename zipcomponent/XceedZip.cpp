@@ -1052,9 +1052,18 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
     encrypted = 0;
     split = false;
     // The directory alone answers; libzip is asked only for what it cannot
-    // read, so that its error says what is wrong.
+    // read, so that its error says what is wrong. A directory read whole is
+    // kept for the listing and the update that follow.
     DirectoryTotals totals;
-    if (ReadDirectoryTotals(m_strArchivePath, totals)) {
+    std::shared_ptr<const DirectoryIndex> index = m_listed.Find(m_strArchivePath);
+    if (!index) {
+        CentralDirectory directory;
+        if (ReadCentralDirectory(m_strArchivePath, directory, DirectoryUse::Listing) && directory.updatable) {
+            index = std::make_shared<const DirectoryIndex>(std::move(directory));
+            m_listed.Keep(m_strArchivePath, index);
+        }
+    }
+    if ((index && TotalsOf(index->Directory(), totals)) || ReadDirectoryTotals(m_strArchivePath, totals)) {
         entries = static_cast<int>(totals.entries);
         parts = static_cast<int>(totals.disks);
         commentLength = static_cast<int>(totals.commentLength);
@@ -1082,8 +1091,11 @@ int CXceedZip::ReadArchiveStatistics(ArchiveStatistics& s) {
     DirectoryTotals totals;
     // Only the directory is needed: a spanned backup's last disk has it, and
     // it was kept when the disks were last read.
-    if (m_spannedTotals && m_spannedTotals->first == m_strArchivePath &&
-        !ReadDirectoryTotals(m_strArchivePath, totals)) {
+    const std::shared_ptr<const DirectoryIndex> index = m_listed.Find(m_strArchivePath);
+    if (index && TotalsOf(index->Directory(), totals)) {
+        // The directory read last is still the archive's.
+    } else if (m_spannedTotals && m_spannedTotals->first == m_strArchivePath &&
+               !ReadDirectoryTotals(m_strArchivePath, totals)) {
         totals = m_spannedTotals->second;
     } else if (!ReadDirectoryTotals(m_strArchivePath, totals)) {
         int result;
