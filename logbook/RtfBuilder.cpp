@@ -67,7 +67,18 @@ void CRtfBuilder::AppendText(std::string_view text) {
         m_prefixAttributes = attributes;
     }
     m_strBody += m_prefix;
+    auto plain = [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && c != '\n' && c != '\\' && c != '{' && c != '}';
+    };
     for (size_t i = 0; i < text.size();) {
+        // Runs of plain characters go in whole.
+        size_t end = i;
+        while (end < text.size() && plain(text[end])) ++end;
+        if (end > i) {
+            m_strBody.append(text.substr(i, end - i));
+            i = end;
+            continue;
+        }
         const char c = text[i];
         if (static_cast<unsigned char>(c) >= 0x80) {
             // Text is UTF-8 while the document declares code page 1252: write
@@ -87,10 +98,8 @@ void CRtfBuilder::AppendText(std::string_view text) {
             m_strBody += "\r\n \\par ";
         else if (c == '\\')
             m_strBody += "\\\\";
-        else if (c == '{' || c == '}')
-            (m_strBody += '\\') += c;
         else
-            m_strBody += c;
+            (m_strBody += '\\') += c;  // a brace
         ++i;
     }
 }

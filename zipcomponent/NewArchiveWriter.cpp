@@ -129,7 +129,7 @@ bool CNewArchiveWriter::Begin(const NewEntry& entry, bool large) {
     m_entry = entry;
     m_entryStart = m_pendingStart + m_pending.size();
     m_entryLarge = large;
-    DosTime(entry.mtime, m_dosTime, m_dosDate);
+    DosTime(StorableTime(entry.mtime), m_dosTime, m_dosDate);
     const bool folder = S_ISDIR(entry.mode);
     std::string header;
     header.reserve(kLocalSize + entry.name.size() + 48);

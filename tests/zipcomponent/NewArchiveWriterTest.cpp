@@ -175,3 +175,31 @@ TEST(NewArchiveWriterTest, AnArchiveNotCommittedLeavesNothing) {
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
+
+// Times the DOS fields cannot hold still read back exactly from the UT
+// field, which the DOS year tells how to read past 2038.
+TEST(NewArchiveWriterTest, TimesBeyondTheDosRangeReadBack) {
+    testsupport::IsolatedUser user;
+    const std::string archive = user.Root() + "/times.zip";
+    const std::vector<std::pair<time_t, time_t>> times{
+        {-315619200, -315619200},  // 1960
+        {0, 0},
+        {2208988800, 2208988800},  // 2040
+        {7258118400, 4294967295},  // 2200: as late as the field goes
+    };
+    {
+        CNewArchiveWriter writer;
+        ASSERT_EQ(writer.Create({"", archive, ""}), 0);
+        for (size_t i = 0; i < times.size(); ++i) {
+            const std::string name = "t" + std::to_string(i);
+            ASSERT_TRUE(writer.Begin({name, S_IFREG | 0644, times[i].first, 0, 0, "/"}, false));
+            ASSERT_TRUE(writer.End(CNewArchiveWriter::kStored, 0, 0, 0));
+        }
+        ASSERT_EQ(writer.Commit(""), 0);
+    }
+    int error = 0;
+    zip_t* za = zip_open(archive.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    ASSERT_NE(za, nullptr) << error;
+    for (size_t i = 0; i < times.size(); ++i) EXPECT_EQ(zipcomponent::GetEntryTime(za, i), times[i].second) << i;
+    zip_close(za);
+}
