@@ -65,6 +65,14 @@ void Settle() {
     sleep(1);
 }
 
+bool SettleCold() {
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    const bool dropped = drop && (drop << "3").flush();
+    sleep(1);
+    return dropped;
+}
+
 ProcessRun RunProcess(const std::vector<std::string>& argv, const std::string& folder,
                       const std::vector<std::pair<std::string, std::string>>& environment) {
     ProcessRun run;

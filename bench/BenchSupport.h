@@ -19,6 +19,9 @@ long PeakKilobytes();
 // Every timed step starts with nothing left for the disk to do, so neither
 // side pays for the other's writeback or freed blocks.
 void Settle();
+// Settles, then empties the page cache so the next step reads from the disk;
+// false where this process may not (it takes root).
+bool SettleCold();
 // One line of figures: ours, the peer's, and their ratio.
 void Row(const char* what, double ours, double peer);
 
