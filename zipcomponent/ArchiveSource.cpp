@@ -35,28 +35,13 @@ struct ArchiveFile {
 
 constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kReadAhead = 1 << 20;
-constexpr off_t kWritebackChunk = 8 << 20;
 
 // libzip writes many small pieces and seeks back to rewrite each entry's
 // header; both land in one buffer that goes out in large writes.
 bool FlushPending(ArchiveFile* f) {
-    size_t done = 0;
-    while (done < f->pending.size()) {
-        const ssize_t n = ::pwrite(f->writeFd, f->pending.data() + done, f->pending.size() - done,
-                                   f->pendingStart + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    f->written = std::max(f->written, f->pendingStart + static_cast<off_t>(f->pending.size()));
+    if (!WriteArchiveBytes(f->writeFd, f->pending, f->pendingStart, f->written, f->flushedUpTo)) return false;
     f->pendingStart += static_cast<off_t>(f->pending.size());
     f->pending.clear();
-    // Start writing back while the archive is still being built, so the
-    // final fsync has little left to wait for.
-    if (f->written - f->flushedUpTo >= kWritebackChunk) {
-        ::sync_file_range(f->writeFd, f->flushedUpTo, f->written - f->flushedUpTo, SYNC_FILE_RANGE_WRITE);
-        f->flushedUpTo = f->written;
-    }
     return true;
 }
 
@@ -244,6 +229,23 @@ int64_t Callback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd
 }
 
 }  // namespace
+
+bool WriteArchiveBytes(int fd, const std::string& bytes, off_t offset, off_t& written, off_t& flushedUpTo) {
+    constexpr off_t kWritebackChunk = 8 << 20;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    written = std::max(written, offset + static_cast<off_t>(bytes.size()));
+    if (written - flushedUpTo >= kWritebackChunk) {
+        ::sync_file_range(fd, flushedUpTo, written - flushedUpTo, SYNC_FILE_RANGE_WRITE);
+        flushedUpTo = written;
+    }
+    return true;
+}
 
 int CreateArchiveTemp(const ArchiveFileTarget& target, std::string& tempPath) {
     const std::string folder = target.tempFolder.empty() ? platform::FolderPart(target.writePath) : target.tempFolder;

@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <string>
+#include <sys/types.h>
 
 namespace zipcomponent {
 
@@ -21,6 +22,11 @@ struct ArchiveFileTarget {
 // The temporary file an archive for `target` is built in: its descriptor,
 // -1 with errno set on failure.
 int CreateArchiveTemp(const ArchiveFileTarget& target, std::string& tempPath);
+// Writes all of `bytes` at `offset` of a temporary archive that has
+// `written` bytes so far; once a few megabytes are new since `flushedUpTo`,
+// their writeback starts, so the final fsync has little left to wait for.
+// False with errno set when writing failed.
+bool WriteArchiveBytes(int fd, const std::string& bytes, off_t offset, off_t& written, off_t& flushedUpTo);
 // Puts a finished, flushed and closed temporary archive in place: 0 or an
 // errno, with `renameFailed` telling a refused rename from a failed copy.
 int PlaceArchiveTemp(const std::string& tempPath, const std::string& writePath, bool& renameFailed);

@@ -20,7 +20,6 @@ using records::Put;
 using records::Set;
 
 constexpr size_t kWriteBuffer = 1 << 20;
-constexpr uint64_t kWritebackChunk = 8 << 20;
 constexpr size_t kLocalSize = 30;
 constexpr uint16_t kZip64Id = 0x0001;
 constexpr uint32_t kMax32 = 0xFFFFFFFF;
@@ -100,23 +99,10 @@ int CNewArchiveWriter::Create(const ArchiveFileTarget& target) {
 }
 
 bool CNewArchiveWriter::Flush() {
-    size_t done = 0;
-    while (done < m_pending.size()) {
-        const ssize_t n = ::pwrite(m_fd, m_pending.data() + done, m_pending.size() - done,
-                                   static_cast<off_t>(m_pendingStart + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
+    if (!WriteArchiveBytes(m_fd, m_pending, static_cast<off_t>(m_pendingStart), m_written, m_flushedUpTo))
+        return false;
     m_pendingStart += m_pending.size();
     m_pending.clear();
-    // Writeback starts while the archive is built, so the final fsync has
-    // little left to wait for.
-    if (m_pendingStart - m_flushedUpTo >= kWritebackChunk) {
-        ::sync_file_range(m_fd, static_cast<off_t>(m_flushedUpTo), static_cast<off_t>(m_pendingStart - m_flushedUpTo),
-                          SYNC_FILE_RANGE_WRITE);
-        m_flushedUpTo = m_pendingStart;
-    }
     return true;
 }
 
@@ -242,7 +228,8 @@ bool CNewArchiveWriter::Drop() {
     }
     m_pending.clear();
     m_pendingStart = m_entryStart;
-    m_flushedUpTo = std::min(m_flushedUpTo, m_entryStart);
+    m_written = static_cast<off_t>(m_entryStart);
+    m_flushedUpTo = std::min(m_flushedUpTo, m_written);
     return ::ftruncate(m_fd, static_cast<off_t>(m_entryStart)) == 0;
 }
 

@@ -59,7 +59,8 @@ private:
     int m_fd = -1;
     std::string m_pending;       // not yet handed to the kernel
     uint64_t m_pendingStart = 0;  // archive offset of m_pending[0]
-    uint64_t m_flushedUpTo = 0;   // where writeback has been started
+    off_t m_written = 0;          // bytes handed to the kernel
+    off_t m_flushedUpTo = 0;      // where writeback has been started
     std::string m_central;        // central headers not yet spilled
     int m_spillFd = -1;
     uint64_t m_spilled = 0;       // central header bytes in the spill file

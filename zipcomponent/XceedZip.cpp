@@ -943,16 +943,24 @@ void TakeDirectory(zip_t* za, CentralDirectory& directory) {
 
 }  // namespace
 
+std::shared_ptr<const DirectoryIndex> CXceedZip::ReadDirectoryStraight() {
+    std::shared_ptr<const DirectoryIndex> index = m_listed.Find(m_strArchivePath);
+    if (index) return index;
+    CentralDirectory directory;
+    if (!ReadCentralDirectory(m_strArchivePath, directory, DirectoryUse::Listing)) return nullptr;
+    index = std::make_shared<const DirectoryIndex>(std::move(directory));
+    m_listed.Keep(m_strArchivePath, index);
+    return index;
+}
+
 int CXceedZip::ReadDirectoryIndex(std::shared_ptr<const DirectoryIndex>& index) {
-    index = m_listed.Find(m_strArchivePath);
+    index = ReadDirectoryStraight();
     if (index) return kResultSuccess;
     CentralDirectory directory;
-    if (!ReadCentralDirectory(m_strArchivePath, directory, DirectoryUse::Listing)) {
-        int result;
-        zip_t* za = OpenArchive(result);
-        if (!za) return result;
-        TakeDirectory(za, directory);
-    }
+    int result;
+    zip_t* za = OpenArchive(result);
+    if (!za) return result;
+    TakeDirectory(za, directory);
     index = std::make_shared<const DirectoryIndex>(std::move(directory));
     m_listed.Keep(m_strArchivePath, index);
     return kResultSuccess;
@@ -1055,14 +1063,7 @@ int CXceedZip::ReadArchiveInfo(int& entries, int& parts, int& commentLength, sho
     // read, so that its error says what is wrong. A directory read whole is
     // kept for the listing and the update that follow.
     DirectoryTotals totals;
-    std::shared_ptr<const DirectoryIndex> index = m_listed.Find(m_strArchivePath);
-    if (!index) {
-        CentralDirectory directory;
-        if (ReadCentralDirectory(m_strArchivePath, directory, DirectoryUse::Listing) && directory.updatable) {
-            index = std::make_shared<const DirectoryIndex>(std::move(directory));
-            m_listed.Keep(m_strArchivePath, index);
-        }
-    }
+    const std::shared_ptr<const DirectoryIndex> index = ReadDirectoryStraight();
     if ((index && TotalsOf(index->Directory(), totals)) || ReadDirectoryTotals(m_strArchivePath, totals)) {
         entries = static_cast<int>(totals.entries);
         parts = static_cast<int>(totals.disks);

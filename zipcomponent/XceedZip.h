@@ -174,6 +174,9 @@ private:
     // `checked` holds every local header against the directory.
     ::zip* OpenArchive(int& result, bool checked = false);
     void ForgetGatheredParts();
+    // The directory kept for the archive, or read straight from its file and
+    // kept; null where only libzip can read it.
+    std::shared_ptr<const DirectoryIndex> ReadDirectoryStraight();
     class DiskPartSink;
     // Writes a rewritten archive out; 0, 518 or 507.
     int CloseRewrite(::zip* za);
