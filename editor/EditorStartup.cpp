@@ -1,7 +1,7 @@
 #include "editor/EditorStartup.h"
 
 #include "desktop/MessageBoxes.h"
-#include "desktop/ProgramStart.h"
+#include "platform/ProgramStart.h"
 #include "editor/MainFrame.h"
 #include "editor/RunnerLaunch.h"
 #include "editor/TipOfTheDay.h"
@@ -48,7 +48,7 @@ EditorCommandLine ParseCommandLine(const std::vector<std::string>& parameters) {
 
 int RunEditor(int argc, char** argv) {
     bool headless = false;
-    if (!desktop::PrepareProgramStart("vellora", headless)) return kExitCannotStart;
+    if (!platform::PrepareProgramStart("vellora", headless)) return kExitCannotStart;
     QApplication app(argc, argv);
     platform::StderrMessageService printed;
     desktop::BoxMessageService boxes;

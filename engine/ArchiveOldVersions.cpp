@@ -34,7 +34,9 @@ public:
     explicit PathSet(const std::vector<std::string>& paths) {
         for (const auto& p : paths) m_paths.emplace(Key(p));
     }
-    bool Contains(std::string_view path) const { return m_paths.find(Key(path)) != m_paths.end(); }
+    bool Contains(std::string_view path) const {
+        return !m_paths.empty() && m_paths.find(Key(path)) != m_paths.end();
+    }
 
 private:
     struct Hash {
@@ -155,9 +157,6 @@ int CBackupEngine::ArchiveOldVersions() {
     };
     const std::vector<DirectoryEntry>& stored = index->Directory().entries;
     m_knownFiles.Reserve(stored.size());
-    // A second entry of one name is never the file's stored copy: it goes.
-    std::unordered_set<std::string_view> names;
-    names.reserve(stored.size());
     // Entries come folder by folder: one open folder spares walking each path,
     // and the walk's listing of it spares most looks.
     std::string openFolder;
@@ -176,7 +175,8 @@ int CBackupEngine::ArchiveOldVersions() {
     } facts;
     facts.folder.assign(1, '\0');  // no folder's name
     std::string path;
-    for (const DirectoryEntry& entry : stored) {
+    for (size_t at = 0; at < stored.size(); ++at) {
+        const DirectoryEntry& entry = stored[at];
         if (AbortPending()) {
             if (folderFd >= 0) ::close(folderFd);
             return 3;
@@ -193,7 +193,8 @@ int CBackupEngine::ArchiveOldVersions() {
             facts.excluded = excludedFolders.Contains(folder);
             facts.unlisted = belowUnlisted(folder);
         }
-        const bool duplicate = !names.insert(entry.name).second;
+        // A second entry of one name is never the file's stored copy: it goes.
+        const bool duplicate = index->IsLaterCopy(at);
         const bool single = !facts.selected && singleFiles.Contains(path);
         bool obsolete = duplicate || (!facts.selected && !single && !facts.unlisted);
         bool changed = false;

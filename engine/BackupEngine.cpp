@@ -131,6 +131,13 @@ void CBackupEngine::RunBackup() {
         return;
     }
 
+    // The backup's directory is read while the folders are, on a core the
+    // walk leaves free; the archive step and the update take it from there.
+    if (!(IsRemovableDestination() && spanning)) {
+        m_zip.m_strArchivePath = backup.m_strBackupFile;
+        m_zip.ReadDirectoryAhead();
+    }
+
     // 5, 6.
     Status("Generating backup file list...");
     for (int i = 0; i < backup.m_items.GetCount(); ++i) {

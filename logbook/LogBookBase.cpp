@@ -33,9 +33,13 @@ constexpr SectionLook kSections[] = {
 };
 
 
-std::string WithLineFeed(std::string text) {
-    if (text.empty() || text.back() != '\n') text += '\n';
-    return text;
+// Made in one allocation: a run logs a line for each of its files.
+std::string WithLineFeed(const std::string& text) {
+    std::string line;
+    line.reserve(text.size() + 1);
+    line.append(text);
+    if (line.empty() || line.back() != '\n') line += '\n';
+    return line;
 }
 
 }  // namespace

@@ -205,7 +205,7 @@ std::string LinkedFile(std::string path) {
 
 // Creates the temporary file beside `path`, lets `fill` write it, then
 // flushes and renames it over `path`.
-int ReplaceAtomically(const std::string& linkOrFile, const std::function<int(int fd)>& fill) {
+int ReplaceAtomically(const std::string& linkOrFile, const std::function<int(int fd)>& fill, bool flush = true) {
     const std::string path = LinkedFile(linkOrFile);
     std::string folder = FolderPart(path);
     if (folder.empty()) folder = ".";
@@ -225,14 +225,14 @@ int ReplaceAtomically(const std::string& linkOrFile, const std::function<int(int
     int err = 0;
     if (::fchmod(fd, mode) != 0) err = errno;
     if (!err) err = fill(fd);
-    if (!err && ::fsync(fd) != 0) err = errno;
+    if (!err && flush && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && !err) err = errno;
     if (!err && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
     if (err) {
         ::unlink(temp.c_str());
         return err;
     }
-    SyncFolder(folder);
+    if (flush) SyncFolder(folder);
     return 0;
 }
 
@@ -247,6 +247,10 @@ void SyncFolder(const std::string& folder) {
 
 int WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return ReplaceAtomically(path, [&](int fd) { return WriteAll(fd, bytes); });
+}
+
+int WriteSessionFileAtomically(const std::string& path, std::string_view bytes) {
+    return ReplaceAtomically(path, [&](int fd) { return WriteAll(fd, bytes); }, false);
 }
 
 int CopyFileAtomically(const std::string& from, const std::string& to) {

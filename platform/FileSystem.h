@@ -66,6 +66,9 @@ int ReadWholeFile(const std::string& path, std::string& bytes);
 // it over the target, so a crash or a full disk leaves the old file intact.
 // Returns 0 or an errno.
 int WriteFileAtomically(const std::string& path, std::string_view bytes);
+// The same without the flush, for what does not outlive the session (a
+// running program's entry): readers still never see half a file.
+int WriteSessionFileAtomically(const std::string& path, std::string_view bytes);
 
 // Copies a file the same way: to a temporary file beside the target, flushed,
 // then renamed over it. Streams, so any size fits. Returns 0 or an errno.

@@ -42,7 +42,7 @@ void RemoveStale(const std::string& entryPath, const InstanceInfo& info) {
 bool WriteEntry(const InstanceInfo& info) {
     const std::string text = info.className + "\n" + info.title + "\n" + std::to_string(info.pid) + "\n" +
                              info.socketName + "\n";
-    return WriteFileAtomically(EntryPath(info.pid), text) == 0;
+    return WriteSessionFileAtomically(EntryPath(info.pid), text) == 0;
 }
 
 std::optional<InstanceInfo> ReadEntry(const std::string& path) {

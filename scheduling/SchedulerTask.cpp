@@ -3,6 +3,7 @@
 #include "jobmodel/SettingsRegistry.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageService.h"
+#include "platform/ProgramStart.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -95,10 +96,7 @@ bool CSchedulerTask::OpenTask(const std::string& givenName, const std::string& j
     std::string folder = jobmodel::GetRunnerFolder();
     if (runner.empty()) {
         // Not registered: the runner installed beside this program.
-        std::string self(4096, '\0');
-        const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
-        self.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        folder = platform::FolderPart(self);
+        folder = platform::ProgramFolder();
         runner = folder + "/gorvex";
         if (!platform::PathExists(runner)) {
             runner = "gorvex";

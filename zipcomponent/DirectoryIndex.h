@@ -3,6 +3,8 @@
 #include "zipcomponent/CentralDirectory.h"
 
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,12 +32,28 @@ public:
     const Folder* Find(std::string_view folder) const;
     // Every folder that holds something, as "a/b/" ("" for the top).
     std::vector<std::string_view> FolderNames() const;
+    // The directory position of the first entry of that name, or -1: a
+    // later entry of the same name is never the one an update keeps.
+    // `expected` is tried first: an update asks for the names in about the
+    // order it wrote them, and the entry there is at hand.
+    int64_t FirstOf(std::string_view name, size_t expected = SIZE_MAX) const;
+    // True for an entry whose name an earlier entry has.
+    bool IsLaterCopy(size_t position) const;
 
 private:
     Folder& Add(std::string_view folder);
+    size_t Slot(std::string_view name, size_t hash) const;
 
     CentralDirectory m_directory;
     std::unordered_map<std::string_view, Folder> m_folders;
+    // Open addressing over the entries: position + 1 and a part of the
+    // name's hash per used slot, so that a miss touches no entry.
+    struct NameSlot {
+        uint32_t position = 0;
+        uint32_t hash = 0;
+    };
+    std::vector<NameSlot> m_byName;
+    std::vector<uint32_t> m_laterCopies;  // sorted
 };
 
 // What tells that a file is still the one read before: its device, inode,
@@ -51,14 +69,31 @@ struct FileIdentity {
 // The directory last read from a file, kept while the file stays the same.
 class DirectoryCache {
 public:
+    // Fills a directory from the file; false when it cannot.
+    using Reader = std::function<bool(const std::string& path, CentralDirectory& out)>;
+
+    ~DirectoryCache();
     // The cached index of path, or null when the file changed or was never read.
-    std::shared_ptr<const DirectoryIndex> Find(const std::string& path) const;
-    void Keep(const std::string& path, std::shared_ptr<const DirectoryIndex> index);
+    std::shared_ptr<const DirectoryIndex> Find(const std::string& path);
+    // Reads path's directory, and keeps it unless the file changed while it
+    // was read; null when it cannot be read.
+    std::shared_ptr<const DirectoryIndex> Read(const std::string& path, const Reader& read);
+    // The same on another thread, while the caller does other work; the next
+    // Find or Read takes its result.
+    void ReadAhead(const std::string& path, Reader read);
 
 private:
-    std::string m_path;
-    FileIdentity m_identity;
-    std::shared_ptr<const DirectoryIndex> m_index;
+    struct Kept {
+        std::string path;
+        FileIdentity identity;
+        std::shared_ptr<const DirectoryIndex> index;
+        bool stable;  // the file was the same before and after
+    };
+    static Kept ReadNow(const std::string& path, const Reader& read);
+    void TakeAhead();
+
+    Kept m_kept{};
+    std::future<Kept> m_ahead;
 };
 
 }  // namespace zipcomponent

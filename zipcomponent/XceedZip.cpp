@@ -242,6 +242,14 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
 
 namespace {
 
+// prefix + "/" + name, made in one allocation for each of many files.
+std::string PathBelow(const std::string& prefix, const std::string& name) {
+    std::string path;
+    path.reserve(prefix.size() + 1 + name.size());
+    path.append(prefix).append(1, '/').append(name);
+    return path;
+}
+
 // A folder opened for looking at its files only once one needs looking at.
 class LazyFolder {
 public:
@@ -284,7 +292,7 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
     // was added to be kept as a link); what a folder listing finds is not.
     // `within` and `name` let a folder's files be looked at without walking
     // the whole path for each.
-    auto add = [&](const std::string& path, bool listed, bool follow, LazyFolder* within = nullptr,
+    auto add = [&](std::string path, bool listed, bool follow, LazyFolder* within = nullptr,
                    const char* name = nullptr, const platform::FileStatus* looked = nullptr) {
         const platform::FileStatus* status = looked ? looked : known ? known->Find(path) : nullptr;
         // A folder the walk listed was looked at then, its link followed.
@@ -306,21 +314,22 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         }
         const bool folder = S_ISDIR(status->mode);
         if (folder && listed) return;
-        const std::string_view stem = EntryNameStem(path);
-        if (stem.empty() || (checkingNames && !seen.insert(EntryNameFor(path, folder)).second)) return;
-        Candidate c{path,          folder ? 0 : status->size, status->modified, status->mode, status->owner,
-                    status->group, folder, !folder && !S_ISREG(status->mode) && !S_ISLNK(status->mode), nullptr};
+        const size_t stemLength = EntryNameStem(path).size();
+        if (stemLength == 0 || (checkingNames && !seen.insert(EntryNameFor(path, folder)).second)) return;
+        Candidate c{std::move(path), folder ? 0 : status->size, status->modified, status->mode, status->owner,
+                    status->group,   folder,
+                    !folder && !S_ISREG(status->mode) && !S_ISLNK(status->mode), nullptr};
         if (c.IsLink()) {
             std::string target;
-            if (int err = platform::ReadLinkAnyLength(path, target)) {
-                failures.push_back({path, kFailCannotOpen, err});
+            if (int err = platform::ReadLinkAnyLength(c.path, target)) {
+                failures.push_back({c.path, kFailCannotOpen, err});
                 return;
             }
             c.size = target.size();
             c.linkTarget = std::make_unique<const std::string>(std::move(target));
         }
-        if (stem.size() + (folder ? 1 : 0) > kMaxNameLength) {
-            failures.push_back({path, kFailNameTooLong, 0});
+        if (stemLength + (folder ? 1 : 0) > kMaxNameLength) {
+            failures.push_back({c.path, kFailNameTooLong, 0});
             return;
         }
         out.push_back(std::move(c));
@@ -331,7 +340,7 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         if (const std::vector<platform::ListedFile>* listed = listings ? listings->Find(folder) : nullptr) {
             for (const auto& f : *listed)
                 if (pattern.empty() || MatchPathPattern(pattern, f.name))
-                    add(prefix + "/" + f.name, true, false, &opened, f.name.c_str(),
+                    add(PathBelow(prefix, f.name), true, false, &opened, f.name.c_str(),
                         f.error == 0 ? &f.status : nullptr);
             return;
         }
@@ -352,7 +361,7 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         }
         ::closedir(dir);
         std::sort(names.begin(), names.end());
-        for (const auto& n : names) add(prefix + "/" + n, true, false, &opened, n.c_str());
+        for (const auto& n : names) add(PathBelow(prefix, n), true, false, &opened, n.c_str());
     };
     // The listings tell how many candidates there will be about: the list
     // is made once, not grown through copies of itself.
@@ -437,19 +446,15 @@ int CXceedZip::WriteArchive() {
                                        : m_strArchivePath;
     // An update that finds nothing to write never needs libzip's open.
     // The archive step may just have listed the same, unchanged file.
-    const std::shared_ptr<const DirectoryIndex> listed = existed ? m_listed.Find(m_strArchivePath) : nullptr;
-    CentralDirectory readNow;
-    const CentralDirectory* stored = nullptr;
-    if (listed && listed->Directory().updatable)
-        stored = &listed->Directory();
-    else if (existed && ReadCentralDirectory(m_strArchivePath, readNow))
-        stored = &readNow;
+    std::shared_ptr<const DirectoryIndex> stored = existed ? m_listed.Find(m_strArchivePath) : nullptr;
+    if (stored && !stored->Directory().updatable) stored = nullptr;
+    if (!stored && existed) {
+        CentralDirectory readNow;
+        if (ReadCentralDirectory(m_strArchivePath, readNow))
+            stored = std::make_shared<const DirectoryIndex>(std::move(readNow));
+    }
     const bool quick = stored != nullptr;
-    const CentralDirectory& directory = quick ? *stored : readNow;
-    // The first entry of each stored name.
-    std::unordered_map<std::string_view, size_t> storedNames;
-    storedNames.reserve(directory.entries.size());
-    for (size_t i = 0; i < directory.entries.size(); ++i) storedNames.emplace(directory.entries[i].name, i);
+    const std::string storedComment = quick ? stored->Directory().comment : std::string();
     zip_t* za = nullptr;
     auto openArchive = [&]() -> int {
         zip_error_t error;
@@ -472,15 +477,19 @@ int CXceedZip::WriteArchive() {
     };
     if (!quick)
         if (int result = openArchive()) return result;
+    // The files come in the order the backup stored them, unless they changed.
+    size_t expected = 0;
     auto locate = [&](const Candidate& c) -> zip_int64_t {
         if (!quick) return zip_name_locate(za, c.Name().c_str(), ZIP_FL_ENC_RAW);
         // A file's name is its path without the leading "/": no copy to look it up.
         const std::string folderName = c.isFolder ? c.Name() : std::string();
-        const auto found = storedNames.find(c.isFolder ? std::string_view(folderName) : EntryNameStem(c.path));
-        return found == storedNames.end() ? -1 : static_cast<zip_int64_t>(found->second);
+        const int64_t found =
+            stored->FirstOf(c.isFolder ? std::string_view(folderName) : EntryNameStem(c.path), expected);
+        if (found >= 0) expected = static_cast<size_t>(found) + 1;
+        return found;
     };
     auto entryTime = [&](zip_int64_t index) {
-        return quick ? directory.entries[static_cast<size_t>(index)].modified
+        return quick ? stored->Directory().entries[static_cast<size_t>(index)].modified
                      : GetEntryTime(za, static_cast<zip_uint64_t>(index));
     };
 
@@ -575,10 +584,17 @@ int CXceedZip::WriteArchive() {
     std::vector<NewArchiveEntry> fresh;
     std::vector<std::string> bases;
     Throttle pumping;
+    // One set of arguments for every file: its strings keep their room.
+    PrepareFileArgs args;
+    const std::string rootBase = "/";
     for (const auto& p : plan) {
         const Candidate& c = *p.candidate;
-        PrepareFileArgs args{"", c.path, platform::AttributesFromMode(c.mode, c.path), p.skipped, p.reason,
-                             p.existing >= 0};
+        args.basePath.clear();
+        args.path.assign(c.path);
+        args.attributes = platform::AttributesFromMode(c.mode, c.path);
+        args.skipped = p.skipped;
+        args.skipReason = p.reason;
+        args.entryExists = p.existing >= 0;
         m_events->PrepareFile(args);
         if (args.skipped) continue;
         if ((pumping.Due() && CheckAbort()) || m_bAbortRequest) {
@@ -586,7 +602,7 @@ int CXceedZip::WriteArchive() {
             return kResultAborted;
         }
         // Entry names are relative to "/", the base path unless the handler gave one.
-        const std::string base = args.basePath.empty() ? "/" : args.basePath;
+        const std::string& base = args.basePath.empty() ? rootBase : args.basePath;
         if (writingNew) {
             const auto baseIndex = static_cast<size_t>(std::find(bases.begin(), bases.end(), base) - bases.begin());
             if (baseIndex == bases.size()) bases.push_back(base);
@@ -626,7 +642,7 @@ int CXceedZip::WriteArchive() {
             ++fileErrors;
         }
     }
-    if (!za && directory.comment != comment)
+    if (!za && storedComment != comment)
         if (int result = openArchive()) return result;
     int commentLength = 0;
     const char* oldComment = za ? zip_get_archive_comment(za, &commentLength, 0) : nullptr;
@@ -941,29 +957,29 @@ void TakeDirectory(zip_t* za, CentralDirectory& directory) {
     zip_discard(za);
 }
 
+bool ReadStraight(const std::string& path, CentralDirectory& directory) {
+    return ReadCentralDirectory(path, directory, DirectoryUse::Listing);
+}
+
 }  // namespace
+
+void CXceedZip::ReadDirectoryAhead() { m_listed.ReadAhead(m_strArchivePath, ReadStraight); }
 
 std::shared_ptr<const DirectoryIndex> CXceedZip::ReadDirectoryStraight() {
     std::shared_ptr<const DirectoryIndex> index = m_listed.Find(m_strArchivePath);
-    if (index) return index;
-    CentralDirectory directory;
-    if (!ReadCentralDirectory(m_strArchivePath, directory, DirectoryUse::Listing)) return nullptr;
-    index = std::make_shared<const DirectoryIndex>(std::move(directory));
-    m_listed.Keep(m_strArchivePath, index);
-    return index;
+    return index ? index : m_listed.Read(m_strArchivePath, ReadStraight);
 }
 
 int CXceedZip::ReadDirectoryIndex(std::shared_ptr<const DirectoryIndex>& index) {
     index = ReadDirectoryStraight();
     if (index) return kResultSuccess;
-    CentralDirectory directory;
-    int result;
-    zip_t* za = OpenArchive(result);
-    if (!za) return result;
-    TakeDirectory(za, directory);
-    index = std::make_shared<const DirectoryIndex>(std::move(directory));
-    m_listed.Keep(m_strArchivePath, index);
-    return kResultSuccess;
+    int result = kResultSuccess;
+    index = m_listed.Read(m_strArchivePath, [&](const std::string&, CentralDirectory& directory) {
+        zip_t* za = OpenArchive(result);
+        if (za) TakeDirectory(za, directory);
+        return za != nullptr;
+    });
+    return result;
 }
 
 namespace {

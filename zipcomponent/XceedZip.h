@@ -118,6 +118,9 @@ public:
     // The archive's directory with its folder index, as listings read it;
     // kept while the archive stays the same.
     int ReadDirectoryIndex(std::shared_ptr<const DirectoryIndex>& index);
+    // Starts reading the archive's directory on another thread, for the
+    // methods after it that need the directory; they wait for it.
+    void ReadDirectoryAhead();
     int CopyToArchive(const std::string& targetPath);
     // Entry count, part count, comment length, encrypted entries, and
     // whether the archive is split (a split backup is not archived).

@@ -149,6 +149,40 @@ TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
     EXPECT_NE(none.err.find("Cannot run Backup!!! - No Backup file defined"), std::string::npos);
 }
 
+// With a display the run is handed to the window program beside the
+// runner; without that program it still runs, without a window, and says so.
+TEST_F(RunnerRun, WithADisplayTheWindowProgramRunsTheBackup) {
+    struct Display {
+        std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+        Display() {
+            // Qt's minimal platform stands in for a display no test has.
+            setenv("DISPLAY", ":0", 1);
+            setenv("QT_QPA_PLATFORM", "minimal", 1);
+        }
+        ~Display() {
+            unsetenv("DISPLAY");
+            setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+        }
+    } display;
+    jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).SetCloseBackupWindows(1);
+    const std::string backup = user.Root() + "/backup/Daily.velarc";
+
+    const auto windowed = testsupport::RunProgram(GORVEX_PROGRAM, {job});
+    EXPECT_EQ(windowed.exitCode, 0) << windowed.err;
+    EXPECT_EQ(windowed.err.find("no window can be shown"), std::string::npos) << windowed.err;
+    EXPECT_EQ(testsupport::RunProgram("unzip", {"-tq", backup}).exitCode, 0);
+
+    std::filesystem::remove(backup);
+    const std::string alone = user.Root() + "/bin/gorvex";
+    std::filesystem::create_directories(user.Root() + "/bin");
+    std::filesystem::copy_file(GORVEX_PROGRAM, alone);
+    const auto headless = testsupport::RunProgram(alone, {job});
+    EXPECT_EQ(headless.exitCode, 0) << headless.err;
+    EXPECT_EQ(headless.err, "gorvex: no window can be shown (" + user.Root() +
+                                "/bin/gorvex-window: No such file or directory); the backup runs without one\n");
+    EXPECT_EQ(testsupport::RunProgram("unzip", {"-tq", backup}).exitCode, 0);
+}
+
 // Started by its task's crontab line: due today or not, and its run
 // recorded in the task file.
 TEST_F(RunnerRun, AScheduledRunRecordsItselfInItsTask) {

@@ -1,6 +1,8 @@
 #pragma once
 
-namespace desktop {
+#include <string>
+
+namespace platform {
 
 // What a program does before it makes its QApplication: the time zone
 // pinned, a runtime folder it can use (checked before Qt looks, so that only
@@ -9,4 +11,8 @@ namespace desktop {
 // False after telling why on standard error, as `program: reason`.
 bool PrepareProgramStart(const char* program, bool& headless);
 
-}  // namespace desktop
+// The folder of the running program, from the kernel (argv[0] may be any
+// name); "" when it cannot be told.
+std::string ProgramFolder();
+
+}  // namespace platform

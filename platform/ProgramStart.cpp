@@ -1,4 +1,4 @@
-#include "desktop/ProgramStart.h"
+#include "platform/ProgramStart.h"
 
 #include "platform/Instances.h"
 #include "platform/TimeZone.h"
@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
-namespace desktop {
+namespace platform {
 
 namespace {
 
@@ -36,4 +38,17 @@ bool PrepareProgramStart(const char* program, bool& headless) {
     return true;
 }
 
-}  // namespace desktop
+std::string ProgramFolder() {
+    std::vector<char> self(4096);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", self.data(), self.size());
+        if (n <= 0) return {};
+        if (static_cast<size_t>(n) < self.size()) {
+            const std::string path(self.data(), static_cast<size_t>(n));
+            return path.substr(0, path.rfind('/'));
+        }
+        self.resize(self.size() * 2);
+    }
+}
+
+}  // namespace platform
