@@ -2,17 +2,21 @@
 
 #include "platform/FileSystem.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <sys/stat.h>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <poll.h>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace platform {
@@ -22,6 +26,31 @@ namespace {
 std::string EntryPath(pid_t pid) { return InstancesFolder() + "/" + std::to_string(pid) + ".instance"; }
 // A live instance holds an flock on this file; one that was killed holds none.
 std::string LockPath(pid_t pid) { return InstancesFolder() + "/" + std::to_string(pid) + ".lock"; }
+
+// The address of an instance's socket, named in the temporary folder; false
+// when the path does not fit one.
+bool SocketAddress(const std::string& socketName, sockaddr_un& address) {
+    const std::string path = GetWindowsTempFolder() + "/" + socketName;
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+void RemoveSocket(const std::string& socketName) {
+    sockaddr_un address;
+    if (SocketAddress(socketName, address)) ::unlink(address.sun_path);
+}
+
+// Waits for fd to be ready for `events`, at most `milliseconds`.
+bool Ready(int fd, short events, int milliseconds) {
+    pollfd p{fd, events, 0};
+    int n;
+    while ((n = ::poll(&p, 1, milliseconds)) < 0 && errno == EINTR) {
+    }
+    return n > 0;
+}
 
 // Whether the instance that wrote the entry is gone. Its lock tells, even
 // when its process number has been given to another program since.
@@ -36,7 +65,7 @@ bool Stale(const InstanceInfo& info) {
 void RemoveStale(const std::string& entryPath, const InstanceInfo& info) {
     ::unlink(entryPath.c_str());
     ::unlink(LockPath(info.pid).c_str());
-    QLocalServer::removeServer(QString::fromStdString(info.socketName));
+    RemoveSocket(info.socketName);
 }
 
 bool WriteEntry(const InstanceInfo& info) {
@@ -64,17 +93,74 @@ std::optional<InstanceInfo> ReadEntry(const std::string& path) {
 
 }  // namespace
 
+// The listening socket, served from the event loop: each program that
+// connects sends a word and is hung up on.
 struct InstanceRegistration::Impl {
     InstanceInfo info;
-    QLocalServer server;
     std::function<void()> onShow;
     bool registered = false;
     int lockFd = -1;
+    int listenFd = -1;
+    std::unique_ptr<QSocketNotifier> listening;
+    std::vector<std::unique_ptr<QSocketNotifier>> callers;
+
+    bool Listen(std::string& error);
+    void Accept();
+    void Serve(QSocketNotifier* caller);
 };
+
+bool InstanceRegistration::Impl::Listen(std::string& error) {
+    sockaddr_un address;
+    if (!SocketAddress(info.socketName, address)) {
+        error = "the local socket " + info.socketName + " cannot be made: its path is too long";
+        return false;
+    }
+    ::unlink(address.sun_path);
+    listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd, 16) != 0) {
+        error = "the local socket " + info.socketName + " cannot be made: " + GetSystemErrorText(errno);
+        return false;
+    }
+    listening = std::make_unique<QSocketNotifier>(listenFd, QSocketNotifier::Read);
+    QObject::connect(listening.get(), &QSocketNotifier::activated, [this] { Accept(); });
+    return true;
+}
+
+void InstanceRegistration::Impl::Accept() {
+    int fd;
+    while ((fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
+        callers.push_back(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read));
+        QSocketNotifier* caller = callers.back().get();
+        QObject::connect(caller, &QSocketNotifier::activated, [this, caller] { Serve(caller); });
+    }
+}
+
+void InstanceRegistration::Impl::Serve(QSocketNotifier* caller) {
+    char word[16];
+    const ssize_t n = ::read(static_cast<int>(caller->socket()), word, sizeof word);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    const bool show = n >= 4 && std::memcmp(word, "show", 4) == 0;
+    const int fd = static_cast<int>(caller->socket());
+    caller->setEnabled(false);
+    const auto it = std::find_if(callers.begin(), callers.end(), [&](const auto& c) { return c.get() == caller; });
+    // Deleted later: this runs inside the notifier's own signal.
+    it->release()->deleteLater();
+    callers.erase(it);
+    ::close(fd);
+    if (show && onShow) onShow();
+}
 
 InstanceRegistration::InstanceRegistration() : m_impl(std::make_unique<Impl>()) {}
 
 InstanceRegistration::~InstanceRegistration() {
+    for (auto& caller : m_impl->callers) ::close(static_cast<int>(caller->socket()));
+    m_impl->callers.clear();
+    m_impl->listening.reset();
+    if (m_impl->listenFd >= 0) {
+        ::close(m_impl->listenFd);
+        RemoveSocket(m_impl->info.socketName);
+    }
     if (m_impl->registered) ::unlink(EntryPath(m_impl->info.pid).c_str());
     if (m_impl->lockFd >= 0) {
         ::unlink(LockPath(m_impl->info.pid).c_str());
@@ -99,20 +185,7 @@ bool InstanceRegistration::Register(const std::string& className, const std::str
             return false;
         }
     }
-    QLocalServer::removeServer(QString::fromStdString(impl.info.socketName));
-    if (!impl.server.listen(QString::fromStdString(impl.info.socketName))) {
-        m_error = "the local socket " + impl.info.socketName + " cannot be made: " + impl.server.errorString().toStdString();
-        return false;
-    }
-    QObject::connect(&impl.server, &QLocalServer::newConnection, [this] {
-        while (QLocalSocket* socket = m_impl->server.nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-                if (socket->readAll().startsWith("show") && m_impl->onShow) m_impl->onShow();
-                socket->disconnectFromServer();
-            });
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
+    if (impl.listenFd < 0 && !impl.Listen(m_error)) return false;
     impl.registered = WriteEntry(impl.info);
     if (!impl.registered) m_error = "the instance entry in " + InstancesFolder() + " cannot be written";
     return impl.registered;
@@ -181,12 +254,20 @@ std::optional<InstanceInfo> FindInstance(const std::string& className, const std
 }
 
 bool AskToShow(const InstanceInfo& instance) {
-    QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(instance.socketName));
-    if (!socket.waitForConnected(2000)) return false;
-    socket.write("show\n");
-    const bool sent = socket.waitForBytesWritten(2000);
-    socket.waitForDisconnected(2000);
+    sockaddr_un address;
+    if (!SocketAddress(instance.socketName, address)) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    constexpr char kWord[] = "show\n";
+    const bool sent = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                      ::send(fd, kWord, sizeof kWord - 1, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof kWord - 1);
+    // The instance hangs up once it has read the word.
+    char rest;
+    if (sent && Ready(fd, POLLIN, 2000)) {
+        while (::read(fd, &rest, 1) < 0 && errno == EINTR) {
+        }
+    }
+    ::close(fd);
     return sent;
 }
 
