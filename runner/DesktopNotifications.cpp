@@ -1,14 +1,7 @@
 #include "runner/DesktopNotifications.h"
 
 #include "engine/RunView.h"
-
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QStringList>
-#include <QVariantMap>
-
-#include <cstdlib>
-#include <sys/stat.h>
+#include "runner/SessionBus.h"
 
 namespace runner {
 
@@ -17,32 +10,27 @@ namespace {
 constexpr int kAnswerMilliseconds = 2000;
 constexpr int kShownMilliseconds = 10000;
 
-// Cron starts a run without the bus address; the session's bus lives in
-// its runtime folder.
-void FindSessionBus() {
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if ((address && *address) || !runtime || !*runtime) return;
-    const std::string bus = std::string(runtime) + "/bus";
-    struct stat st {};
-    if (::stat(bus.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
-}
-
 }  // namespace
 
 bool NotifyDesktop(const std::string& title, const std::string& text, int icon) {
-    FindSessionBus();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify");
+    const std::string address = SessionBusAddress();
+    if (address.empty()) return false;
     const char* iconName = icon == engine::kBalloonError     ? "dialog-error"
                            : icon == engine::kBalloonWarning ? "dialog-warning"
                                                              : "dialog-information";
-    call << QString("Vellora") << 0u << QString(iconName) << QString::fromStdString(title)
-         << QString::fromStdString(text) << QStringList() << QVariantMap() << kShownMilliseconds;
-    return bus.call(call, QDBus::Block, kAnswerMilliseconds).type() == QDBusMessage::ReplyMessage;
+    BusCall notify{"org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
+                   "Notify", "susssasa{sv}i", {}};
+    // Application, no notification to replace, icon, summary, body, no
+    // actions, no hints, how long it shows.
+    notify.arguments.String("Vellora")
+        .Uint32(0)
+        .String(iconName)
+        .String(title)
+        .String(text)
+        .EmptyArray(4)
+        .EmptyArray(8)
+        .Int32(kShownMilliseconds);
+    return CallOnBus(address, notify, kAnswerMilliseconds);
 }
 
 void CNotifyingRunView::ShowBalloon(const std::string& title, const std::string& text, int icon) {

@@ -1,5 +1,6 @@
 #include "runner/ColorStatic.h"
 #include "runner/RunnerWindow.h"
+#include "runner/SessionBus.h"
 #include "desktop/Skin.h"
 #include "runner/TrayIcon.h"
 #include "scheduling/SchedulerTask.h"
@@ -280,6 +281,39 @@ TEST_F(RunnerRun, ARunWithoutWindowsSendsItsBalloonsToTheDesktop) {
     QDBusConnection::disconnectFromBus("desktop");
     daemon.terminate();
     daemon.waitForFinished();
+}
+
+// The runner speaks to the bus itself: replies and errors told apart, the
+// abstract and escaped addresses the bus may give, no bus at all.
+TEST(SessionBus, CallsGetRepliesAndErrorsFromARealBus) {
+    if (!std::filesystem::exists("/usr/bin/dbus-daemon"))
+        GTEST_SKIP() << "dbus-daemon is installed by scripts/setup.sh";
+    IsolatedUser user;
+    auto startBus = [](QProcess& daemon, const QString& listen) {
+        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address", "--address=" + listen});
+        EXPECT_TRUE(daemon.waitForStarted());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return daemon.canReadLine(); }, 10000));
+        return daemon.readLine().trimmed().toStdString();
+    };
+    const BusCall getId{"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId", "", {}};
+    BusCall missing{"org.example.Missing", "/org/example", "org.example.Missing", "Nothing", "s", {}};
+    missing.arguments.String("anything");
+
+    QProcess abstract, escaped;
+    const std::string abstractAddress =
+        startBus(abstract, "unix:abstract=/tmp/vellora-bus-" + QString::number(QCoreApplication::applicationPid()));
+    const std::string escapedAddress = startBus(escaped, "unix:path=" + QString::fromStdString(user.Root()) + "/my%20bus");
+    EXPECT_NE(escapedAddress.find("%20"), std::string::npos) << escapedAddress;
+    for (const std::string& address : {abstractAddress, escapedAddress, "tcp:host=localhost;" + abstractAddress}) {
+        EXPECT_TRUE(CallOnBus(address, getId, 2000)) << address;
+        EXPECT_FALSE(CallOnBus(address, missing, 2000)) << address;
+    }
+    for (const std::string& nowhere : {std::string(), "unix:path=" + user.Root() + "/none", std::string("tcp:host=x")})
+        EXPECT_FALSE(CallOnBus(nowhere, getId, 2000)) << nowhere;
+    for (QProcess* daemon : {&abstract, &escaped}) {
+        daemon->terminate();
+        daemon->waitForFinished();
+    }
 }
 
 TEST_F(RunnerRun, ARuntimeFolderThatCannotBeUsedIsExplainedAndNeverNoise) {
