@@ -163,6 +163,7 @@ int CBackupEngine::ArchiveOldVersions() {
     int folderFd = -1;
     bool folderTried = false;
     const std::vector<platform::ListedFile>* listing = nullptr;
+    size_t nextListed = 0;  // where the folder's next file is likely to be
     auto openedFolder = [&] {
         if (!folderTried) folderFd = platform::OpenAnyLength(openFolder, O_PATH | O_DIRECTORY);
         folderTried = true;
@@ -216,14 +217,23 @@ int CBackupEngine::ArchiveOldVersions() {
                     folderFd = -1;
                     folderTried = false;
                     openFolder = folder;
-                    listing = m_folderListings.Find(folder);
+                    const auto* listed = m_folderListings.Find(folder);
+                    listing = listed ? &listed->files : nullptr;
+                    nextListed = 0;
                 }
                 // A selected file is followed, as the write follows it; a link
                 // met in a folder is stored as a link and looked at as one.
                 const bool follow = singleFiles.Contains(path);
                 const char* name = path.c_str() + lastSlash + 1;
-                const platform::ListedFile* listed =
-                    listing && !follow ? platform::FolderListingCache::FindFile(*listing, name) : nullptr;
+                const platform::ListedFile* listed = nullptr;
+                if (listing && !follow) {
+                    // The backup holds a folder's files in the order the walk listed them.
+                    const auto& files = *listing;
+                    listed = nextListed < files.size() && files[nextListed].name == name
+                                 ? &files[nextListed]
+                                 : platform::FolderListingCache::FindFile(files, name);
+                    if (listed) nextListed = static_cast<size_t>(listed - files.data()) + 1;
+                }
                 struct stat st {};
                 bool seen = false;
                 if (listing && !follow && (!listed || listed->error > 0)) {

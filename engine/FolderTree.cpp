@@ -62,6 +62,15 @@ ScannedFolder ScanFolder(const std::string& path, bool followLink, bool lookAtFi
     alignas(dirent64) char records[32768];
     ssize_t got;
     while ((got = ::getdents64(fd, records, sizeof records)) > 0) {
+        // Room for the batch's files at once: the listing is kept as made.
+        size_t files = 0;
+        for (ssize_t at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const dirent64*>(records + at);
+            at += e->d_reclen;
+            files += e->d_type != DT_DIR;
+        }
+        if (s.files.size() + files > s.files.capacity())
+            s.files.reserve(std::max(s.files.size() + files, 2 * s.files.capacity()));
         for (ssize_t at = 0; at < got;) {
             const auto* e = reinterpret_cast<const dirent64*>(records + at);
             at += e->d_reclen;
@@ -85,6 +94,9 @@ ScannedFolder ScanFolder(const std::string& path, bool followLink, bool lookAtFi
     if (got < 0) s.error = errno;
     ::close(fd);
     std::sort(s.subfolders.begin(), s.subfolders.end());
+    // Sorted here, on the core that read the folder, not by the walk.
+    std::sort(s.files.begin(), s.files.end(),
+              [](const platform::ListedFile& a, const platform::ListedFile& b) { return a.name < b.name; });
     return s;
 }
 

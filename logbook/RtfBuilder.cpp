@@ -2,6 +2,7 @@
 
 #include "platform/Utf8.h"
 
+#include <array>
 #include <cstdio>
 #include <utility>
 
@@ -24,6 +25,13 @@ void AppendUnicodeEscape(std::string& out, uint32_t cp) {
         unit(cp);
     }
 }
+
+// Characters that go into the body as they are: a log is mostly these.
+constexpr std::array<bool, 256> kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0; c < 0x80; ++c) plain[static_cast<size_t>(c)] = c != '\n' && c != '\\' && c != '{' && c != '}';
+    return plain;
+}();
 
 }  // namespace
 
@@ -67,13 +75,10 @@ void CRtfBuilder::AppendText(std::string_view text) {
         m_prefixAttributes = attributes;
     }
     m_strBody += m_prefix;
-    auto plain = [](char c) {
-        return static_cast<unsigned char>(c) < 0x80 && c != '\n' && c != '\\' && c != '{' && c != '}';
-    };
     for (size_t i = 0; i < text.size();) {
         // Runs of plain characters go in whole.
         size_t end = i;
-        while (end < text.size() && plain(text[end])) ++end;
+        while (end < text.size() && kPlain[static_cast<unsigned char>(text[end])]) ++end;
         if (end > i) {
             m_strBody.append(text.substr(i, end - i));
             i = end;

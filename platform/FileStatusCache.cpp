@@ -5,20 +5,19 @@
 namespace platform {
 
 void FolderListingCache::Remember(const std::string& folder, const FileStatus& self, std::vector<ListedFile> files) {
-    std::sort(files.begin(), files.end(), [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; });
+    const auto byName = [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; };
+    if (!std::is_sorted(files.begin(), files.end(), byName)) std::sort(files.begin(), files.end(), byName);
     // Kept while a backup's files are surveyed: no room to spare in each.
     files.shrink_to_fit();
-    m_listings[folder] = {self, std::move(files)};
+    Listing& listing = m_listings[folder];
+    m_files -= listing.files.size();
+    m_files += files.size();
+    listing = {self, std::move(files)};
 }
 
-const std::vector<ListedFile>* FolderListingCache::Find(std::string_view folder) const {
+const FolderListingCache::Listing* FolderListingCache::Find(std::string_view folder) const {
     const auto found = m_listings.find(folder);
-    return found == m_listings.end() ? nullptr : &found->second.files;
-}
-
-const FileStatus* FolderListingCache::FindFolder(std::string_view folder) const {
-    const auto found = m_listings.find(folder);
-    return found == m_listings.end() ? nullptr : &found->second.self;
+    return found == m_listings.end() ? nullptr : &found->second;
 }
 
 const ListedFile* FolderListingCache::FindFile(const std::vector<ListedFile>& listing, std::string_view name) {

@@ -47,26 +47,30 @@ struct ListedFile {
 // most of a backup that finds nothing to do.
 class FolderListingCache {
 public:
-    // `self` is what looking at the folder itself found.
+    struct Listing {
+        FileStatus self;  // what looking at the folder itself found
+        std::vector<ListedFile> files;
+    };
+
     void Remember(const std::string& folder, const FileStatus& self, std::vector<ListedFile> files);
-    // The files remembered for folder, or null.
-    const std::vector<ListedFile>* Find(std::string_view folder) const;
-    // The status of a folder listed, or null.
-    const FileStatus* FindFolder(std::string_view folder) const;
+    // What was remembered for folder, or null.
+    const Listing* Find(std::string_view folder) const;
+    // The number of files in all the listings.
+    size_t FileCount() const { return m_files; }
     // The file of that name in a listing, or null.
     static const ListedFile* FindFile(const std::vector<ListedFile>& listing, std::string_view name);
-    void Clear() { m_listings.clear(); }
+    void Clear() {
+        m_listings.clear();
+        m_files = 0;
+    }
 
 private:
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
-    struct Listing {
-        FileStatus self;
-        std::vector<ListedFile> files;
-    };
     std::unordered_map<std::string, Listing, Hash, std::equal_to<>> m_listings;
+    size_t m_files = 0;
 };
 
 }  // namespace platform

@@ -64,7 +64,8 @@ uint32_t AttributesFromMode(uint32_t mode, const std::string& path) {
     if (S_ISDIR(mode)) return 16;
     uint32_t attributes = 32;
     if (!(mode & S_IWUSR)) attributes |= 1;
-    if (FileNamePart(path).starts_with('.')) attributes |= 2;
+    const size_t slash = path.rfind(kPathSeparator);
+    if (path.compare(slash == std::string::npos ? 0 : slash + 1, 1, ".") == 0) attributes |= 2;
     return attributes;
 }
 

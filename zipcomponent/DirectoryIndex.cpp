@@ -21,8 +21,17 @@ std::string_view ParentOf(std::string_view name) {
 DirectoryIndex::DirectoryIndex(CentralDirectory directory) : m_directory(std::move(directory)) {
     m_folders.emplace(std::string_view(), Folder());
     const auto& entries = m_directory.entries;
-    for (size_t i = 0; i < entries.size(); ++i)
-        Add(ParentOf(entries[i].name)).entries.push_back(static_cast<uint32_t>(i));
+    // Entries come folder by folder: the folder of the one before is at hand.
+    std::string_view lastParent;
+    Folder* last = nullptr;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string_view parent = ParentOf(entries[i].name);
+        if (!last || parent != lastParent) {
+            last = &Add(parent);
+            lastParent = parent;
+        }
+        last->entries.push_back(static_cast<uint32_t>(i));
+    }
     size_t slots = 16;
     while (slots < entries.size() * 2) slots *= 2;
     m_byName.assign(slots, {});

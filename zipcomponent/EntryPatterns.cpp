@@ -51,9 +51,9 @@ std::string Lower(std::string_view s) {
 }  // namespace
 
 bool MatchNamePattern(std::string_view pattern, std::string_view name) {
-    const std::string p = Lower(pattern);
-    if (p == "*.*" || p == "*" || p == ".") return true;
-    return MatchPathPattern(p, Lower(name));
+    // No letters in these, and they match every name: nothing to lower.
+    if (pattern == "*.*" || pattern == "*" || pattern == ".") return true;
+    return MatchPathPattern(Lower(pattern), Lower(name));
 }
 
 bool MatchExclusion(std::string_view spec, std::string_view absolutePath) {

@@ -243,7 +243,7 @@ bool CXceedZip::IsExcluded(const std::string& absolutePath) const {
 namespace {
 
 // prefix + "/" + name, made in one allocation for each of many files.
-std::string PathBelow(const std::string& prefix, const std::string& name) {
+std::string PathBelow(std::string_view prefix, std::string_view name) {
     std::string path;
     path.reserve(prefix.size() + 1 + name.size());
     path.append(prefix).append(1, '/').append(name);
@@ -280,7 +280,7 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
     // twice, or a path named on its own, can repeat one. Until that
     // happens no set of names is kept, which a large tree would pay for.
     std::unordered_set<std::string> seen;
-    std::unordered_set<std::string> listedFolders;
+    std::unordered_set<std::string_view> listedFolders;
     bool checkingNames = false;
     auto checkNames = [&] {
         if (checkingNames) return;
@@ -296,7 +296,8 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
                    const char* name = nullptr, const platform::FileStatus* looked = nullptr) {
         const platform::FileStatus* status = looked ? looked : known ? known->Find(path) : nullptr;
         // A folder the walk listed was looked at then, its link followed.
-        if (!status && follow && listings) status = listings->FindFolder(path);
+        if (!status && follow && listings)
+            if (const auto* listed = listings->Find(path)) status = &listed->self;
         platform::FileStatus lookedNow;
         if (!status) {
             struct stat st {};
@@ -334,11 +335,12 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         }
         out.push_back(std::move(c));
     };
-    auto addFolderFiles = [&](const std::string& folder, const std::string& pattern) {
+    auto addFolderFiles = [&](const std::string& folder, std::string_view pattern,
+                              const platform::FolderListingCache::Listing* listed) {
         LazyFolder opened{folder};
-        const std::string prefix = folder == "/" ? "" : folder;
-        if (const std::vector<platform::ListedFile>* listed = listings ? listings->Find(folder) : nullptr) {
-            for (const auto& f : *listed)
+        const std::string_view prefix = folder == "/" ? std::string_view() : std::string_view(folder);
+        if (listed) {
+            for (const auto& f : listed->files)
                 if (pattern.empty() || MatchPathPattern(pattern, f.name))
                     add(PathBelow(prefix, f.name), true, false, &opened, f.name.c_str(),
                         f.error == 0 ? &f.status : nullptr);
@@ -363,31 +365,24 @@ void CXceedZip::CollectCandidates(std::vector<Candidate>& out, std::vector<Colle
         std::sort(names.begin(), names.end());
         for (const auto& n : names) add(PathBelow(prefix, n), true, false, &opened, n.c_str());
     };
-    // The listings tell how many candidates there will be about: the list
+    // The listings tell how many candidates there will be at most: the list
     // is made once, not grown through copies of itself.
-    if (listings) {
-        size_t expected = out.size() + m_fileSpecs.size();
-        for (const auto& spec : m_fileSpecs) {
-            const size_t slash = spec.rfind('/');
-            if (slash == std::string::npos) continue;
-            const std::string_view folder = slash == 0 ? std::string_view("/") : std::string_view(spec).substr(0, slash);
-            if (const auto* listed = listings->Find(folder)) expected += listed->size();
-        }
-        out.reserve(expected);
-    }
+    if (listings) out.reserve(out.size() + m_fileSpecs.size() + listings->FileCount());
     for (const auto& spec : m_fileSpecs) {
         const size_t slash = spec.rfind('/');
-        const std::string last = slash == std::string::npos ? spec : spec.substr(slash + 1);
+        const std::string_view last = std::string_view(spec).substr(slash == std::string::npos ? 0 : slash + 1);
         if (slash == std::string::npos || !HasWildcards(last)) {
             checkNames();
             add(spec, false, !m_linkSpecs.count(spec));
             continue;
         }
-        std::string folder = spec.substr(0, slash);
-        if (folder.empty()) folder = "/";
-        if (!listedFolders.insert(folder).second) checkNames();
-        if (last == "*") add(folder, false, true);  // the folder's own entry brings empty folders back
-        addFolderFiles(folder, last == "*" ? "" : last);
+        const std::string folder = slash == 0 ? "/" : spec.substr(0, slash);
+        if (!listedFolders.insert(std::string_view(spec).substr(0, std::max<size_t>(slash, 1))).second) checkNames();
+        // The walk looked at the folder itself when it listed it.
+        const platform::FolderListingCache::Listing* listed = listings ? listings->Find(folder) : nullptr;
+        // The folder's own entry brings empty folders back.
+        if (last == "*") add(folder, false, true, nullptr, nullptr, listed ? &listed->self : nullptr);
+        addFolderFiles(folder, last == "*" ? std::string_view() : last, listed);
     }
 }
 

@@ -10,12 +10,6 @@
 
 namespace zipcomponent::records {
 
-uint64_t Get(const std::string& s, size_t at, int bytes) {
-    uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + static_cast<size_t>(i)]);
-    return v;
-}
-
 void Put(std::string& s, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
 }

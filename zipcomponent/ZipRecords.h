@@ -23,7 +23,12 @@ inline constexpr size_t kLocatorSize = 20;
 inline constexpr size_t kCentralSize = 46;
 
 // Little-endian fields of `bytes` bytes.
-uint64_t Get(const std::string& s, size_t at, int bytes);
+// Inline: a directory of millions of entries reads a few fields of each.
+inline uint64_t Get(const std::string& s, size_t at, int bytes) {
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + static_cast<size_t>(i)]);
+    return v;
+}
 void Put(std::string& s, uint64_t v, int bytes);
 void Set(std::string& s, size_t at, uint64_t v, int bytes);
 

@@ -84,8 +84,9 @@ TEST(ExpandFolderTree, ListingsHoldEveryFileLookedAtOnce) {
     EXPECT_TRUE(std::is_sorted(out.begin() + 1, out.end()));
     EXPECT_EQ(visited, std::vector<std::string>(out.begin() + 1, out.end())) << "told each folder once, in order";
     for (int f = 0; f < 60; ++f) {
-        const auto* listing = listings.Find(r + "/d" + std::to_string(f % 6) + "/f" + std::to_string(f));
-        ASSERT_NE(listing, nullptr);
+        const auto* listed = listings.Find(r + "/d" + std::to_string(f % 6) + "/f" + std::to_string(f));
+        ASSERT_NE(listed, nullptr);
+        const auto* listing = &listed->files;
         ASSERT_EQ(listing->size(), static_cast<size_t>(f % 7 + 1 + (f == 0)));
         for (int i = 0; i <= f % 7; ++i) {
             const auto* file = platform::FolderListingCache::FindFile(*listing, "z" + std::to_string(i));
@@ -94,19 +95,22 @@ TEST(ExpandFolderTree, ListingsHoldEveryFileLookedAtOnce) {
             EXPECT_EQ(file->status.size, static_cast<uint64_t>(i));
         }
     }
-    const auto* link = platform::FolderListingCache::FindFile(*listings.Find(r + "/d0/f0"), "link");
+    const auto* link = platform::FolderListingCache::FindFile(listings.Find(r + "/d0/f0")->files, "link");
     ASSERT_NE(link, nullptr);
     EXPECT_TRUE(S_ISLNK(link->status.mode));
-    const auto* up = platform::FolderListingCache::FindFile(*listings.Find(r + "/d1"), "up");
+    const auto* up = platform::FolderListingCache::FindFile(listings.Find(r + "/d1")->files, "up");
     ASSERT_NE(up, nullptr) << "a link to a folder is a file of its folder, never walked";
     EXPECT_TRUE(S_ISLNK(up->status.mode));
     EXPECT_EQ(listings.Find(r + "/d1/up"), nullptr);
     // Each folder's own look comes with its listing.
     struct stat st {};
     ASSERT_EQ(stat((r + "/d2").c_str(), &st), 0);
-    const platform::FileStatus* d2 = listings.FindFolder(r + "/d2");
+    const auto* d2 = listings.Find(r + "/d2");
     ASSERT_NE(d2, nullptr);
-    EXPECT_EQ(d2->mode, st.st_mode);
-    EXPECT_EQ(d2->modified, st.st_mtime);
-    EXPECT_EQ(listings.FindFolder(r + "/d2/f2/z0"), nullptr) << "a file is no folder listed";
+    EXPECT_EQ(d2->self.mode, st.st_mode);
+    EXPECT_EQ(d2->self.modified, st.st_mtime);
+    EXPECT_EQ(listings.Find(r + "/d2/f2/z0"), nullptr) << "a file is no folder listed";
+    size_t files = 0;
+    for (int f = 0; f < 60; ++f) files += static_cast<size_t>(f % 7 + 1 + (f == 0));
+    EXPECT_EQ(listings.FileCount(), files + 1) << "the link in d1 besides";
 }
