@@ -33,13 +33,9 @@ constexpr SectionLook kSections[] = {
 };
 
 
-// Made in one allocation: a run logs a line for each of its files.
-std::string WithLineFeed(const std::string& text) {
-    std::string line;
-    line.reserve(text.size() + 1);
-    line.append(text);
-    if (line.empty() || line.back() != '\n') line += '\n';
-    return line;
+std::string WithLineFeed(std::string text) {
+    if (text.empty() || text.back() != '\n') text += '\n';
+    return text;
 }
 
 }  // namespace
@@ -96,9 +92,8 @@ std::string CLogBookBase::DateTimeText() const {
 void CLogBookBase::AddEntry(const std::string& text, int kind) {
     if (m_observer) m_observer(kind);
     if (!m_switches[kSwitchCreateLog]) return;
-    std::string entry = WithLineFeed(text);
     if (kind == kLogTitle || kind == kLogFooter) {
-        const std::string line = DateTimeText() + " " + entry + "===============================\n";
+        const std::string line = DateTimeText() + " " + WithLineFeed(text) + "===============================\n";
         if (kind == kLogTitle)
             m_strTitle += line;
         else
@@ -107,19 +102,19 @@ void CLogBookBase::AddEntry(const std::string& text, int kind) {
     }
     if (kind < kLogSummary || kind > kLogFileRemoved) return;
     if (int* counter = Counter(kind)) ++*counter;
-    if (KeptBySwitch(kind)) List(kind).push_back(std::move(entry));
+    if (KeptBySwitch(kind)) List(kind).AddLine(text);
 }
 
 int CLogBookBase::RemoveEntry(const std::string& text, int kind) {
     if (!m_switches[kSwitchCreateLog]) return 1;
     if (kind < kLogSummary || kind > kLogFileRemoved) return 0;
     auto& list = List(kind);
-    for (auto it = list.begin(); it != list.end(); ++it) {
-        std::string_view stored = *it;
+    for (size_t i = 0; i < list.Count(); ++i) {
+        std::string_view stored = list[i];
         if (!stored.empty() && stored.back() == '\n') stored.remove_suffix(1);
         // Paths compare as the file system does: a.txt is not A.txt.
         if (platform::SamePath(stored, text)) {
-            list.erase(it);
+            list.Erase(i);
             if (int* counter = Counter(kind)) --*counter;
             return 1;
         }
@@ -140,18 +135,18 @@ void CLogBookBase::ClearSection(int kind) {
         case kLogTitle: m_strTitle.clear(); break;
         case kLogSummary:
             ResetCounters();
-            List(kind).clear();
+            List(kind).Clear();
             break;
         case kLogSystemError:
         case kLogFileNotUpdated:
         case kLogFileExcluded:
-        case kLogFileSkipped: List(kind).clear(); break;
+        case kLogFileSkipped: List(kind).Clear(); break;
         case kLogFileError:
         case kLogFileWarning:
         case kLogFileAdded:
         case kLogFileUpdated:
         case kLogFileRemoved:
-            List(kind).clear();
+            List(kind).Clear();
             *Counter(kind) = 0;
             break;
         default: break;
@@ -165,10 +160,9 @@ void CLogBookBase::ClearAll(bool clearWindow) {
 
 void CLogBookBase::AddSummaryLines(std::vector<std::string>&) {}
 
-const std::vector<std::string>& CLogBookBase::Entries(int kind) const {
-    static const std::vector<std::string> none;
-    if (kind < kLogSummary || kind > kLogFileRemoved) return none;
-    return m_lists[static_cast<size_t>(kind - 1)];
+std::vector<std::string> CLogBookBase::Entries(int kind) const {
+    if (kind < kLogSummary || kind > kLogFileRemoved) return {};
+    return m_lists[static_cast<size_t>(kind - 1)].Copy();
 }
 
 void CLogBookBase::RenderResultLine() {
@@ -197,8 +191,7 @@ void CLogBookBase::BuildLog() {
     // otherwise hold it two and three times over while it grows.
     constexpr size_t kRunOverhead = 64;  // the attributes before a run, the line end in it
     size_t expected = m_strTitle.size() + m_strFooter.size() + 4096;
-    for (const auto& list : m_lists)
-        for (const auto& entry : list) expected += entry.size() + kRunOverhead;
+    for (const auto& list : m_lists) expected += list.Bytes() + list.Count() * kRunOverhead;
     m_builder.m_strBody.reserve(expected);
     for (int section = kLogTitle; section <= kLogFooter; ++section) {
         m_builder.Reset();
@@ -217,16 +210,16 @@ void CLogBookBase::BuildLog() {
         // The stored lists stay as collected, so a log built twice (shown,
         // then saved) neither repeats its summary nor keeps a placeholder
         // in front of later entries.
-        const std::vector<std::string>* shown = &List(section);
+        const EntryList& list = List(section);
         std::vector<std::string> summary;
         if (section == kLogSummary) {
-            summary = *shown;
+            summary = list.Copy();
             AddSummaryLines(summary);
-            shown = &summary;
         }
+        const size_t count = section == kLogSummary ? summary.size() : list.Count();
         const int sw = kSectionSwitch[section - 1];
         const bool on = sw < 0 || m_switches[static_cast<size_t>(sw)];
-        if (!on || shown->empty()) {
+        if (!on || count == 0) {
             m_builder.SetColor(kGrey);
             m_builder.m_bBold = 0;
             m_builder.m_bItalic = 0;
@@ -236,7 +229,8 @@ void CLogBookBase::BuildLog() {
         m_builder.SetColor(look.color);
         m_builder.m_bBold = look.bold;
         m_builder.m_bItalic = 0;
-        for (const auto& entry : *shown) m_builder.AppendText(entry);
+        for (size_t i = 0; i < count; ++i)
+            m_builder.AppendText(section == kLogSummary ? std::string_view(summary[i]) : list[i]);
     }
     m_strDocument = m_builder.FlushTo();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logbook/EntryList.h"
 #include "logbook/RtfBuilder.h"
 
 #include <array>
@@ -66,7 +67,8 @@ public:
 
     // The rendered document, as the log view shows it.
     const std::string& Document() const { return m_strDocument; }
-    const std::vector<std::string>& Entries(int kind) const;
+    // A copy of a section's entries.
+    std::vector<std::string> Entries(int kind) const;
 
     // Where titles and footers take the date and time from.
     void SetClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
@@ -93,14 +95,14 @@ public:
 
 private:
     static constexpr int kListCount = 10;
-    std::vector<std::string>& List(int kind) { return m_lists[static_cast<size_t>(kind - 1)]; }
+    EntryList& List(int kind) { return m_lists[static_cast<size_t>(kind - 1)]; }
     int* Counter(int kind);
     bool KeptBySwitch(int kind) const;
     std::string DateTimeText() const;
     void ResetCounters();
     void RenderResultLine();
 
-    std::array<std::vector<std::string>, kListCount> m_lists;
+    std::array<EntryList, kListCount> m_lists;
     std::string m_strDocument;
     std::function<std::time_t()> m_clock;
     std::function<void(int kind)> m_observer;
