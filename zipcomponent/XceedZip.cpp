@@ -496,6 +496,7 @@ int CXceedZip::WriteArchive() {
         int reason;
     };
     std::vector<Planned> plan;
+    plan.reserve(candidates.size());
     uint64_t totalBytes = 0;
     uint32_t totalFiles = 0;
     for (const auto& c : candidates) {
