@@ -156,7 +156,8 @@ int CBackupEngine::ArchiveOldVersions() {
         });
     };
     const std::vector<DirectoryEntry>& stored = index->Directory().entries;
-    m_knownFiles.Reserve(stored.size());
+    // Files are looked at here only where the walk did not list them.
+    if (m_folderListings.FileCount() == 0) m_knownFiles.Reserve(stored.size());
     // Entries come folder by folder: one open folder spares walking each path,
     // and the walk's listing of it spares most looks.
     std::string openFolder;

@@ -95,7 +95,7 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out,
     for (uint64_t k = 0; k < end.entries; ++k) {
         CentralView v;
         if (!ReadCentral(cd, at, v)) return false;
-        DirectoryEntry e;
+        DirectoryEntry& e = out.entries.emplace_back();
         e.name.assign(cd, v.NameAt(), v.nameLength);
         // libzip is asked for a Unix entry's name as stored (NameFlags).
         const bool madeOnUnix = Get(cd, v.at + 5, 1) == kHostUnix;
@@ -129,7 +129,6 @@ bool ReadCentralDirectory(const std::string& archivePath, CentralDirectory& out,
         }
         // A time only the local header carries, or none at all, is libzip's to read.
         if (!timed || (e.method == kWinZipAesMethod && !aes)) return false;
-        out.entries.push_back(std::move(e));
         at = v.End();
     }
     out.comment = end.comment;
