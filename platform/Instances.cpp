@@ -120,6 +120,8 @@ bool InstanceRegistration::Impl::Listen(std::string& error) {
     if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listenFd, 16) != 0) {
         error = "the local socket " + info.socketName + " cannot be made: " + GetSystemErrorText(errno);
+        if (listenFd >= 0) ::close(listenFd);
+        listenFd = -1;
         return false;
     }
     listening = std::make_unique<QSocketNotifier>(listenFd, QSocketNotifier::Read);
