@@ -24,6 +24,7 @@
 #include <QToolBar>
 
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -153,16 +154,20 @@ TEST_F(RunnerRun, HeadlessRunsReportByExitStatus) {
 // With a display the run is handed to the window program beside the
 // runner; without that program it still runs, without a window, and says so.
 TEST_F(RunnerRun, WithADisplayTheWindowProgramRunsTheBackup) {
+    // Qt's minimal platform stands in for a display no test has.
     struct Display {
-        std::string platform = std::getenv("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+        const std::pair<const char*, const char*> set[2] = {{"DISPLAY", ":0"}, {"QT_QPA_PLATFORM", "minimal"}};
+        std::vector<std::optional<std::string>> saved;
         Display() {
-            // Qt's minimal platform stands in for a display no test has.
-            setenv("DISPLAY", ":0", 1);
-            setenv("QT_QPA_PLATFORM", "minimal", 1);
+            for (const auto& [name, value] : set) {
+                const char* was = std::getenv(name);
+                saved.push_back(was ? std::optional<std::string>(was) : std::nullopt);
+                setenv(name, value, 1);
+            }
         }
         ~Display() {
-            unsetenv("DISPLAY");
-            setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+            for (size_t i = 0; i < saved.size(); ++i)
+                saved[i] ? setenv(set[i].first, saved[i]->c_str(), 1) : unsetenv(set[i].first);
         }
     } display;
     jobmodel::CSettingsRegistry(jobmodel::ChooseSettingsRoot()).SetCloseBackupWindows(1);
