@@ -24,9 +24,9 @@ struct FinalText {
 FinalText ChooseFinalText(int status, const lb::CBackupLog& log) {
     switch (status) {
         case kRunCompleted:
-            if (!log.Entries(lb::kLogFileError).empty())
+            if (log.EntryCount(lb::kLogFileError) != 0)
                 return {"Backup COMPLETED, Some FILE ERRORS Occurred !!!", false, true};
-            if (!log.Entries(lb::kLogFileWarning).empty())
+            if (log.EntryCount(lb::kLogFileWarning) != 0)
                 return {"Backup COMPLETED, Some FILE WARNINGS Occurred !!!", false, false};
             return {"Backup Completed Successfully.", true, false};
         case kRunAborted:

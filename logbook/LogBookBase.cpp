@@ -165,6 +165,11 @@ std::vector<std::string> CLogBookBase::Entries(int kind) const {
     return m_lists[static_cast<size_t>(kind - 1)].Copy();
 }
 
+size_t CLogBookBase::EntryCount(int kind) const {
+    if (kind < kLogSummary || kind > kLogFileRemoved) return 0;
+    return m_lists[static_cast<size_t>(kind - 1)].Count();
+}
+
 void CLogBookBase::RenderResultLine() {
     if (m_nSystemErrors) {
         m_builder.m_bBold = 1;

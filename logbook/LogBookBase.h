@@ -69,6 +69,7 @@ public:
     const std::string& Document() const { return m_strDocument; }
     // A copy of a section's entries.
     std::vector<std::string> Entries(int kind) const;
+    size_t EntryCount(int kind) const;
 
     // Where titles and footers take the date and time from.
     void SetClock(std::function<std::time_t()> clock) { m_clock = std::move(clock); }
